@@ -1,0 +1,59 @@
+// The audio library: one track record per file, filled in the background by
+// a worker thread from a scan queue.
+//
+// Threads: QueueFile and GetInfo are called on the main thread; the worker
+// takes the queue's head. OnInfoReady is always raised on the main thread:
+// GetInfo raises it directly, the worker hands it over (platform hooks).
+#pragma once
+
+#include "library/TypesExt.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+struct TAudioInfoThreadData {
+    std::string FileName;
+    int32_t Priority = -1;
+};
+
+class TAudioLibrary;
+
+class TAudioLibraryThread {
+public:
+    explicit TAudioLibraryThread(TAudioLibrary &library);
+    ~TAudioLibraryThread(); // stops and joins
+    void Terminate();       // asks the loop to end; returns at once
+    void WaitFor();         // joins
+
+private:
+    struct Impl;
+    Impl *impl;
+};
+
+class TAudioLibrary {
+public:
+    using TInfoReadyEvent = std::function<void(TAudioLibrary *Sender, const TAudioInfo *Info)>;
+
+    TAudioLibrary();
+    ~TAudioLibrary(); // stops and joins the worker before the records go
+
+    void QueueFile(const std::string &fileName, int32_t priority);
+    // Never null; reads the file on the spot if needed; errors go to the caller.
+    const TAudioInfo *GetInfo(const std::string &fileName);
+
+    void SetOnInfoReady(TInfoReadyEvent event);
+
+    // Internal steps, public for tests.
+    void ProcessFile(const std::string &fileName);
+    static void ReadInfo(const std::string &fileName, TAudioInfo &info);
+    static void ReadMpegInfo(const std::string &fileName, TAudioInfo &info);
+    static void ReadStreamInfo(const std::string &fileName, TAudioInfo &info);
+
+private:
+    friend class TAudioLibraryThread;
+    struct Impl;
+    Impl *impl;
+};
+
+extern TAudioLibrary *AudioLibrary;

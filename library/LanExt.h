@@ -1,0 +1,6 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+using TStringArray = std::vector<std::string>;

@@ -1,0 +1,161 @@
+#include "platform/Hooks.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+#include <climits>
+
+namespace platform {
+
+namespace {
+
+std::mutex hooksMutex;
+Hooks installed;
+std::thread::id mainThread;
+std::atomic<bool> shutDown{false};
+std::atomic<bool> terminateRequested{false};
+
+// A box requested from another thread waits here until the main thread has
+// shown it or the program shuts down.
+std::mutex boxMutex;
+std::condition_variable boxDone;
+
+Hooks current()
+{
+    std::lock_guard lock(hooksMutex);
+    return installed;
+}
+
+} // namespace
+
+void InstallHooks(Hooks hooks)
+{
+    std::lock_guard lock(hooksMutex);
+    installed = std::move(hooks);
+    mainThread = std::this_thread::get_id();
+    shutDown = false;
+}
+
+void UninstallHooks()
+{
+    Shutdown();
+    std::lock_guard lock(hooksMutex);
+    installed = Hooks{};
+}
+
+bool IsMainThread()
+{
+    std::lock_guard lock(hooksMutex);
+    return std::this_thread::get_id() == mainThread;
+}
+
+bool PostToMainThread(Task task)
+{
+    if (shutDown)
+        return false;
+    auto hooks = current();
+    if (!hooks.postToMainThread)
+        return false;
+    hooks.postToMainThread(std::move(task));
+    return true;
+}
+
+void ShowErrorBox(const std::string &caption, const std::string &text)
+{
+    if (shutDown)
+        return;
+    if (IsMainThread()) {
+        auto hooks = current();
+        if (hooks.errorBox)
+            hooks.errorBox(caption, text);
+        return;
+    }
+    auto done = std::make_shared<bool>(false);
+    auto finish = [done] {
+        std::lock_guard lock(boxMutex);
+        *done = true;
+        boxDone.notify_all();
+    };
+    bool posted = PostToMainThread([caption, text, finish] {
+        auto hooks = current();
+        if (hooks.errorBox && !shutDown)
+            hooks.errorBox(caption, text);
+        finish();
+    });
+    if (!posted)
+        return;
+    std::unique_lock lock(boxMutex);
+    boxDone.wait(lock, [&] { return *done || shutDown.load(); });
+}
+
+void Shutdown()
+{
+    shutDown = true;
+    std::lock_guard lock(boxMutex);
+    boxDone.notify_all();
+}
+
+bool IsShutDown()
+{
+    return shutDown;
+}
+
+void SetApplicationTitle(const std::string &title)
+{
+    auto hooks = current();
+    if (hooks.applicationTitle)
+        hooks.applicationTitle(title);
+}
+
+void RequestTerminate()
+{
+    terminateRequested = true;
+    auto hooks = current();
+    if (hooks.terminate)
+        hooks.terminate();
+}
+
+bool TerminateRequested()
+{
+    return terminateRequested;
+}
+
+void ResetTerminateRequest()
+{
+    terminateRequested = false;
+}
+
+void *TopLevelWindowHandle()
+{
+    auto hooks = current();
+    return hooks.topLevelWindow ? hooks.topLevelWindow() : nullptr;
+}
+
+WaitCursor::WaitCursor()
+{
+    auto hooks = current();
+    if (hooks.waitCursor)
+        hooks.waitCursor(true);
+}
+
+WaitCursor::~WaitCursor()
+{
+    auto hooks = current();
+    if (hooks.waitCursor)
+        hooks.waitCursor(false);
+}
+
+std::string ProgramFolder()
+{
+    char buf[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0)
+        return "./";
+    std::string path(buf, static_cast<size_t>(n));
+    return path.substr(0, path.rfind('/') + 1);
+}
+
+} // namespace platform

@@ -1,0 +1,164 @@
+#include "platform/Text.h"
+
+#include <clocale>
+#include <cstring>
+#include <cwctype>
+#include <langinfo.h>
+#include <locale.h>
+
+namespace platform {
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// Decodes one code point at text[i], advancing i; malformed input gives
+// U+FFFD and advances by one byte.
+char32_t decodeUtf8(const std::string &text, size_t &i)
+{
+    auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    unsigned char b0 = byte(i);
+    if (b0 < 0x80) {
+        ++i;
+        return b0;
+    }
+    int extra = b0 >= 0xF0 && b0 <= 0xF4 ? 3 : b0 >= 0xE0 ? 2 : b0 >= 0xC2 && b0 < 0xE0 ? 1 : -1;
+    if (extra < 0) {
+        ++i;
+        return kReplacement;
+    }
+    char32_t cp = b0 & (0x3F >> extra);
+    for (int k = 1; k <= extra; ++k) {
+        if (i + k >= text.size() || (byte(i + k) & 0xC0) != 0x80) {
+            ++i;
+            return kReplacement;
+        }
+        cp = (cp << 6) | (byte(i + k) & 0x3F);
+    }
+    static constexpr char32_t minimum[] = {0, 0x80, 0x800, 0x10000};
+    if (cp < minimum[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        ++i;
+        return kReplacement;
+    }
+    i += extra + 1;
+    return cp;
+}
+
+void appendUtf8(std::string &out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// The user's character classification locale when it is UTF-8, otherwise
+// C.UTF-8, so that case mapping covers every code point either way.
+locale_t caseLocale()
+{
+    static locale_t loc = [] {
+        locale_t user = newlocale(LC_CTYPE_MASK, "", nullptr);
+        if (user) {
+            const char *codeset = nl_langinfo_l(CODESET, user);
+            if (codeset && std::strcmp(codeset, "UTF-8") == 0)
+                return user;
+            freelocale(user);
+        }
+        locale_t fallback = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+        return fallback ? fallback : newlocale(LC_CTYPE_MASK, "C", nullptr);
+    }();
+    return loc;
+}
+
+char32_t lower(char32_t cp)
+{
+    if (cp < 0x80)
+        return cp >= 'A' && cp <= 'Z' ? cp + 32 : cp;
+    return static_cast<char32_t>(towlower_l(static_cast<wint_t>(cp), caseLocale()));
+}
+
+} // namespace
+
+std::string Utf16ToUtf8(const std::u16string &text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t unit = text[i];
+        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+            ++i;
+        } else if (unit >= 0xD800 && unit <= 0xDFFF) {
+            appendUtf8(out, kReplacement);
+        } else {
+            appendUtf8(out, unit);
+        }
+    }
+    return out;
+}
+
+std::u16string Utf8ToUtf16(const std::string &text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        char32_t cp = decodeUtf8(text, i);
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out += static_cast<char16_t>(0xD800 + (cp >> 10));
+            out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(cp);
+        }
+    }
+    return out;
+}
+
+std::string LowerCaseLocale(const std::string &text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        size_t start = i;
+        char32_t cp = decodeUtf8(text, i);
+        if (cp == kReplacement && i == start + 1 && static_cast<unsigned char>(text[start]) >= 0x80)
+            out += text[start]; // keep bytes that are not UTF-8 as they are
+        else
+            appendUtf8(out, lower(cp));
+    }
+    return out;
+}
+
+bool SameTextLocale(const std::string &a, const std::string &b)
+{
+    if (a.size() == b.size() && a == b)
+        return true;
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        size_t si = i, sj = j;
+        char32_t ca = decodeUtf8(a, i), cb = decodeUtf8(b, j);
+        if (ca == kReplacement || cb == kReplacement) {
+            // Bytes that are not UTF-8 compare as bytes.
+            if (a.compare(si, i - si, b, sj, j - sj) != 0)
+                return false;
+            continue;
+        }
+        if (lower(ca) != lower(cb))
+            return false;
+    }
+    return i == a.size() && j == b.size();
+}
+
+} // namespace platform
