@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -120,6 +121,11 @@ public:
     static std::u16string DecodeFrameText(uint8_t encoding, const uint8_t *bytes, int64_t count);
     // The frame ID of a type for a tag version (2, 3 or 4).
     static const char *FrameID(TFrameType frameType, uint8_t version);
+
+private:
+    // The tag after its header with the unsynchronisation undone (versions 2
+    // and 3); the extended header and the frames are read from it when set.
+    std::shared_ptr<TMemoryStream> resynchronised;
 };
 
 struct TMpegFrameHeader {
