@@ -17,6 +17,13 @@ std::string NameWithoutFolderAndExt(const std::string &fileName);
 // Everything up to and including the last "/"; empty when there is none.
 std::string FolderPart(const std::string &path);
 
+// The file-name suffix of shared libraries, the engine's plug-ins included.
+#if defined(_WIN32)
+inline constexpr const char *SharedLibrarySuffix = ".dll";
+#else
+inline constexpr const char *SharedLibrarySuffix = ".so";
+#endif
+
 // Seconds as minutes and seconds, "%.2d:%.2d" (65 gives "01:05", 6005 gives
 // "100:05").
 std::string FormatMinSec(int seconds);
