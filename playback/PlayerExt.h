@@ -9,6 +9,7 @@
 #include "library/TypesExt.h"
 #include "playback/PlaylistExt.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -46,6 +47,7 @@ private:
     static void BASS_CALLBACK EndCallback(HSYNC handle, DWORD channel, DWORD data, void *user);
     struct Alive;
     std::shared_ptr<Alive> alive; // lets a late end event see that the player is gone
+    uintptr_t token = 0;          // the end sync's user value, looked up instead of this
 };
 
 extern TKlangdeck *Player;

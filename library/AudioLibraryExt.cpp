@@ -1,0 +1,369 @@
+#include "library/AudioLibraryExt.h"
+
+#include "bass.h"
+#include "library/Mp3FileUtils.h"
+#include "platform/Hooks.h"
+#include "platform/Names.h"
+#include "platform/Text.h"
+
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <pthread.h>
+#include <sched.h>
+#include <string_view>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+TAudioLibrary *AudioLibrary = nullptr;
+
+namespace {
+
+// What outlives the library: announcements and error boxes posted to the main
+// thread hold it, so that a task that runs after the library is gone finds
+// an empty callback instead of a freed library.
+struct Shared {
+    std::mutex mutex;
+    std::condition_variable boxClosed;
+    TAudioLibrary::TInfoReadyEvent onInfoReady;
+    bool closed = false;
+};
+
+// Whether this process may take a thread back from idle to normal priority.
+// Without CAP_SYS_NICE or a large RLIMIT_NICE the way back is refused, and a
+// worker left at idle priority would crawl through a busy machine's queue;
+// such a worker keeps normal priority throughout.
+bool CanLeaveIdlePriority()
+{
+    static const bool allowed = [] {
+        bool ok = false;
+        std::thread probe([&ok] {
+            sched_param param{};
+            if (pthread_setschedparam(pthread_self(), SCHED_IDLE, &param) != 0)
+                return;
+            ok = pthread_setschedparam(pthread_self(), SCHED_OTHER, &param) == 0;
+        });
+        probe.join();
+        return ok;
+    }();
+    return allowed;
+}
+
+void SetIdlePriority(bool idle)
+{
+    sched_param param{};
+    pthread_setschedparam(pthread_self(), idle ? SCHED_IDLE : SCHED_OTHER, &param);
+}
+
+int32_t RoundSeconds(float seconds)
+{
+    if (std::isnan(seconds))
+        return -1;
+    double rounded = std::nearbyint(static_cast<double>(seconds));
+    if (rounded > INT32_MAX)
+        return INT32_MAX;
+    if (rounded < INT32_MIN)
+        return INT32_MIN;
+    return static_cast<int32_t>(rounded);
+}
+
+} // namespace
+
+struct TAudioLibrary::Impl {
+    struct QueueEntry {
+        TAudioInfoThreadData data;
+        uint64_t id;
+    };
+
+    // Guards Records, Index, Queue, QueueIndex and nextId; never held while a
+    // file is read or a notification runs.
+    std::mutex mutex;
+    std::condition_variable queued;
+
+    // Newest last; the index makes the newest-first search a single lookup,
+    // which is the same thing since there is at most one record per name.
+    std::vector<std::unique_ptr<TAudioInfo>> Records;
+    std::unordered_map<std::string_view, const TAudioInfo *> Index;
+
+    std::list<QueueEntry> Queue;
+    std::unordered_map<std::string_view, std::list<QueueEntry>::iterator> QueueIndex;
+    uint64_t nextId = 0;
+
+    std::shared_ptr<Shared> shared = std::make_shared<Shared>();
+    std::unique_ptr<TAudioLibraryThread> Thread;
+
+    const TAudioInfo *Find(const std::string &fileName) const
+    {
+        auto it = Index.find(fileName);
+        return it == Index.end() ? nullptr : it->second;
+    }
+
+    // Stores a freshly read record unless another thread stored one for the
+    // same name meanwhile; returns the record that counts and whether it is
+    // the new one.
+    std::pair<const TAudioInfo *, bool> Insert(std::unique_ptr<TAudioInfo> info)
+    {
+        std::lock_guard lock(mutex);
+        if (const TAudioInfo *existing = Find(info->FileName))
+            return {existing, false};
+        const TAudioInfo *stored = info.get();
+        Records.push_back(std::move(info));
+        Index.emplace(stored->FileName, stored);
+        return {stored, true};
+    }
+
+    void RemoveQueued(std::list<QueueEntry>::iterator it)
+    {
+        QueueIndex.erase(it->data.FileName);
+        Queue.erase(it);
+    }
+};
+
+struct TAudioLibraryThread::Impl {
+    TAudioLibrary &library;
+    std::atomic<bool> terminated{false};
+    std::thread thread;
+
+    explicit Impl(TAudioLibrary &lib) : library(lib) {}
+    void Execute();
+    void ShowError(const std::string &text);
+};
+
+TAudioLibraryThread::TAudioLibraryThread(TAudioLibrary &library) : impl(new Impl(library))
+{
+    impl->thread = std::thread([this] { impl->Execute(); });
+}
+
+TAudioLibraryThread::~TAudioLibraryThread()
+{
+    Terminate();
+    WaitFor();
+    delete impl;
+}
+
+void TAudioLibraryThread::Terminate()
+{
+    impl->terminated = true;
+    auto &lib = *impl->library.impl;
+    {
+        std::lock_guard lock(lib.mutex);
+        lib.queued.notify_all();
+    }
+    std::lock_guard lock(lib.shared->mutex);
+    lib.shared->boxClosed.notify_all();
+}
+
+void TAudioLibraryThread::WaitFor()
+{
+    if (impl->thread.joinable())
+        impl->thread.join();
+}
+
+void TAudioLibraryThread::Impl::Execute()
+{
+    auto &lib = *library.impl;
+    const bool switchPriority = CanLeaveIdlePriority();
+    bool idle = false;
+    while (!terminated) {
+        std::string fileName;
+        uint64_t id;
+        {
+            std::unique_lock lock(lib.mutex);
+            if (lib.Queue.empty()) {
+                if (switchPriority && !idle) {
+                    SetIdlePriority(true);
+                    idle = true;
+                }
+                lib.queued.wait_for(lock, std::chrono::milliseconds(100),
+                                    [&] { return terminated || !lib.Queue.empty(); });
+                continue;
+            }
+            fileName = lib.Queue.front().data.FileName;
+            id = lib.Queue.front().id;
+        }
+        if (idle) {
+            SetIdlePriority(false);
+            idle = false;
+        }
+        try {
+            library.ProcessFile(fileName);
+        } catch (const std::exception &e) {
+            ShowError(e.what());
+        } catch (...) {
+            ShowError("Unbekannter Fehler");
+        }
+        // The entry taken may have been replaced by the main thread meanwhile
+        // (queued again with another priority); only the one taken goes.
+        std::lock_guard lock(lib.mutex);
+        auto it = lib.QueueIndex.find(fileName);
+        if (it != lib.QueueIndex.end() && it->second->id == id)
+            lib.RemoveQueued(it->second);
+    }
+}
+
+// Shows the "Fehler" box on the main thread and waits until it has been
+// closed, or until the library is being destroyed.
+void TAudioLibraryThread::Impl::ShowError(const std::string &text)
+{
+    auto shared = library.impl->shared;
+    auto done = std::make_shared<bool>(false);
+    bool posted = platform::PostToMainThread([shared, done, text] {
+        bool closed;
+        {
+            std::lock_guard lock(shared->mutex);
+            closed = shared->closed;
+        }
+        if (!closed)
+            platform::ShowErrorBox("Fehler", text);
+        std::lock_guard lock(shared->mutex);
+        *done = true;
+        shared->boxClosed.notify_all();
+    });
+    if (!posted)
+        return;
+    std::unique_lock lock(shared->mutex);
+    shared->boxClosed.wait(lock, [&] { return *done || terminated.load() || platform::IsShutDown(); });
+}
+
+TAudioLibrary::TAudioLibrary() : impl(new Impl)
+{
+    // Last: the worker may use the library from its first instruction on.
+    impl->Thread = std::make_unique<TAudioLibraryThread>(*this);
+}
+
+TAudioLibrary::~TAudioLibrary()
+{
+    impl->Thread.reset();
+    {
+        std::lock_guard lock(impl->shared->mutex);
+        impl->shared->onInfoReady = nullptr;
+        impl->shared->closed = true;
+    }
+    delete impl;
+}
+
+void TAudioLibrary::SetOnInfoReady(TInfoReadyEvent event)
+{
+    std::lock_guard lock(impl->shared->mutex);
+    impl->shared->onInfoReady = std::move(event);
+}
+
+void TAudioLibrary::QueueFile(const std::string &fileName, int32_t priority)
+{
+    if (!UnicodeFileExists(platform::Utf8ToUtf16(fileName)))
+        return;
+    std::lock_guard lock(impl->mutex);
+    auto &queue = impl->Queue;
+    if (auto it = impl->QueueIndex.find(fileName); it != impl->QueueIndex.end()) {
+        if (it->second->data.Priority == priority)
+            return;
+        impl->RemoveQueued(it->second);
+    }
+    // The queue is sorted by descending priority: the new entry goes right
+    // behind the last entry whose priority is at least its own.
+    auto pos = queue.end();
+    while (pos != queue.begin() && std::prev(pos)->data.Priority < priority)
+        --pos;
+    auto inserted = queue.insert(pos, {{fileName, priority}, impl->nextId++});
+    impl->QueueIndex.emplace(inserted->data.FileName, inserted);
+    impl->queued.notify_one();
+}
+
+const TAudioInfo *TAudioLibrary::GetInfo(const std::string &fileName)
+{
+    {
+        std::lock_guard lock(impl->mutex);
+        if (const TAudioInfo *found = impl->Find(fileName))
+            return found;
+    }
+    auto info = std::make_unique<TAudioInfo>();
+    ReadInfo(fileName, *info);
+    auto [record, added] = impl->Insert(std::move(info));
+    if (added) {
+        TInfoReadyEvent event;
+        {
+            std::lock_guard lock(impl->shared->mutex);
+            event = impl->shared->onInfoReady;
+        }
+        Notify(event, this, record);
+    }
+    return record;
+}
+
+void TAudioLibrary::ProcessFile(const std::string &fileName)
+{
+    const TAudioInfo *record;
+    {
+        std::lock_guard lock(impl->mutex);
+        record = impl->Find(fileName);
+    }
+    if (!record) {
+        auto info = std::make_unique<TAudioInfo>();
+        ReadInfo(fileName, *info);
+        record = impl->Insert(std::move(info)).first;
+    }
+    // The receiver is looked up when the announcement runs, so that one
+    // unbound in the meantime (or a library destroyed) gets nothing.
+    platform::PostToMainThread([shared = impl->shared, sender = this, record] {
+        TInfoReadyEvent event;
+        {
+            std::lock_guard lock(shared->mutex);
+            event = shared->onInfoReady;
+        }
+        Notify(event, sender, record);
+    });
+}
+
+void TAudioLibrary::ReadInfo(const std::string &fileName, TAudioInfo &info)
+{
+    if (platform::LowerCaseLocale(platform::ExtractFileExt(fileName)) != ".mp3") {
+        ReadStreamInfo(fileName, info);
+        return;
+    }
+    try {
+        ReadMpegInfo(fileName, info);
+    } catch (const EFOpenError &) {
+        ReadStreamInfo(fileName, info);
+    } catch (...) {
+        ReadStreamInfo(fileName, info);
+        throw;
+    }
+}
+
+void TAudioLibrary::ReadMpegInfo(const std::string &fileName, TAudioInfo &info)
+{
+    TMpegInfo mpeg;
+    TID3v2Tag tag;
+    {
+        TTntFileStream stream(platform::Utf8ToUtf16(fileName));
+        tag.ReadTag(stream);
+        stream.SetPosition(tag.TagExists ? tag.TagSize : 0);
+        mpeg.ScanStream(stream);
+    }
+    std::u16string title = tag.Title();
+    info.Title = title.empty() ? platform::NameWithoutFolderAndExt(fileName) : platform::Utf16ToUtf8(title);
+    info.Artist = platform::Utf16ToUtf8(tag.Artist());
+    info.Album = platform::Utf16ToUtf8(tag.Album());
+    info.Length = mpeg.Duration;
+    info.FileName = fileName;
+}
+
+void TAudioLibrary::ReadStreamInfo(const std::string &fileName, TAudioInfo &info)
+{
+    // Decode-only: measuring must never be heard nor take a place in the mix
+    // beside the track that is playing.
+    HSTREAM stream = BASS_StreamCreateFile(FALSE, fileName.c_str(), 0, 0, BASS_STREAM_DECODE);
+    struct Free {
+        HSTREAM h;
+        ~Free() { BASS_StreamFree(h); }
+    } freeStream{stream};
+    info.Length = RoundSeconds(BASS_ChannelBytes2Seconds(stream, BASS_ChannelGetLength(stream)));
+    info.Title = platform::NameWithoutFolderAndExt(fileName);
+    info.Artist.clear();
+    info.Album.clear();
+    info.FileName = fileName;
+}
