@@ -1,0 +1,245 @@
+// bassflac: FLAC streams through libFLAC's stream decoder.
+//
+// Threads: the engine calls one decoder instance from one thread at a time;
+// instances share nothing.
+#include "bass_plugin.h"
+
+#include <FLAC/stream_decoder.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace {
+
+// FLAC allows 4 to 32 bits per sample; the largest block is 65535 frames.
+constexpr unsigned MinBits = 4;
+constexpr unsigned MaxBits = 32;
+constexpr DWORD MaxChannels = 8;
+
+// True when the file begins with the "fLaC" marker, or with an ID3v2 tag
+// followed by it (taggers put ID3v2 in front of FLAC data).
+bool HasFlacMarker(const char *path)
+{
+    std::FILE *file = std::fopen(path, "rb");
+    if (!file)
+        return false;
+    unsigned char head[10];
+    bool found = false;
+    if (std::fread(head, 1, 4, file) == 4) {
+        if (std::memcmp(head, "fLaC", 4) == 0) {
+            found = true;
+        } else if (std::memcmp(head, "ID3", 3) == 0 && std::fread(head + 4, 1, 6, file) == 6 &&
+                   ((head[6] | head[7] | head[8] | head[9]) & 0x80) == 0) {
+            long size = (long(head[6]) << 21) | (long(head[7]) << 14) | (long(head[8]) << 7) | long(head[9]);
+            long end = 10 + size + ((head[5] & 0x10) ? 10 : 0);
+            unsigned char marker[4];
+            found = std::fseek(file, end, SEEK_SET) == 0 && std::fread(marker, 1, 4, file) == 4 &&
+                    std::memcmp(marker, "fLaC", 4) == 0;
+        }
+    }
+    std::fclose(file);
+    return found;
+}
+
+struct FlacStream {
+    FLAC__StreamDecoder *decoder = nullptr;
+    DWORD rate = 0;
+    DWORD channels = 0;
+    unsigned bits = 0;
+    QWORD total = 0;     // frames the stream has; 0 until known
+    bool counting = false; // the first pass that measures a stream of unknown length
+    QWORD counted = 0;
+    QWORD next = 0;         // the index of the next frame the decoder delivers
+    QWORD position = 0;     // the index of the next frame Read hands out
+    QWORD discardUntil = 0; // frames before this index are dropped (seeking by decoding)
+    bool failed = false;
+    std::vector<float> pending; // decoded interleaved frames not yet read
+    size_t pendingOffset = 0;   // in samples
+
+    ~FlacStream()
+    {
+        if (decoder) {
+            FLAC__stream_decoder_finish(decoder);
+            FLAC__stream_decoder_delete(decoder);
+        }
+    }
+};
+
+FLAC__StreamDecoderWriteStatus OnWrite(const FLAC__StreamDecoder *, const FLAC__Frame *frame,
+                                       const FLAC__int32 *const buffer[], void *client)
+{
+    auto *s = static_cast<FlacStream *>(client);
+    const unsigned blocksize = frame->header.blocksize;
+    const unsigned bits = frame->header.bits_per_sample;
+    // A frame that changes the channel layout cannot be fitted into the stream.
+    if (frame->header.channels != s->channels || bits < MinBits || bits > MaxBits) {
+        s->failed = true;
+        return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
+    }
+    if (s->counting) {
+        s->counted += blocksize;
+        return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
+    }
+    unsigned first = 0;
+    if (s->next < s->discardUntil)
+        first = static_cast<unsigned>(std::min<QWORD>(s->discardUntil - s->next, blocksize));
+    const double scale = 1.0 / double(1ull << (bits - 1));
+    s->pending.reserve(s->pending.size() + size_t(blocksize - first) * s->channels);
+    for (unsigned i = first; i < blocksize; ++i)
+        for (DWORD c = 0; c < s->channels; ++c)
+            s->pending.push_back(static_cast<float>(buffer[c][i] * scale));
+    s->next += blocksize;
+    return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
+}
+
+void OnMetadata(const FLAC__StreamDecoder *, const FLAC__StreamMetadata *metadata, void *client)
+{
+    auto *s = static_cast<FlacStream *>(client);
+    // Rewinding reads the metadata again; the length counted meanwhile stays.
+    if (metadata->type != FLAC__METADATA_TYPE_STREAMINFO || s->rate != 0)
+        return;
+    s->rate = metadata->data.stream_info.sample_rate;
+    s->channels = metadata->data.stream_info.channels;
+    s->bits = metadata->data.stream_info.bits_per_sample;
+    s->total = metadata->data.stream_info.total_samples;
+}
+
+// Damaged frames are skipped by the decoder itself; nothing to add.
+void OnError(const FLAC__StreamDecoder *, FLAC__StreamDecoderErrorStatus, void *) {}
+
+bool AtEnd(const FlacStream *s)
+{
+    auto state = FLAC__stream_decoder_get_state(s->decoder);
+    return state == FLAC__STREAM_DECODER_END_OF_STREAM || state == FLAC__STREAM_DECODER_ABORTED ||
+           state == FLAC__STREAM_DECODER_OGG_ERROR || state == FLAC__STREAM_DECODER_SEEK_ERROR ||
+           state == FLAC__STREAM_DECODER_MEMORY_ALLOCATION_ERROR || state == FLAC__STREAM_DECODER_UNINITIALIZED;
+}
+
+// Back to the first frame after the metadata, with nothing buffered.
+bool Rewind(FlacStream *s)
+{
+    s->pending.clear();
+    s->pendingOffset = 0;
+    s->next = 0;
+    s->position = 0;
+    s->discardUntil = 0;
+    s->failed = false;
+    return FLAC__stream_decoder_reset(s->decoder) && FLAC__stream_decoder_process_until_end_of_metadata(s->decoder);
+}
+
+void Close(void *state)
+{
+    delete static_cast<FlacStream *>(state);
+}
+
+void *Open(const char *path, KLANG_STREAM_FORMAT *format)
+{
+    if (!path || !format || !HasFlacMarker(path))
+        return nullptr;
+    auto *s = new (std::nothrow) FlacStream;
+    if (!s)
+        return nullptr;
+    s->decoder = FLAC__stream_decoder_new();
+    if (!s->decoder ||
+        FLAC__stream_decoder_init_file(s->decoder, path, OnWrite, OnMetadata, OnError, s) !=
+            FLAC__STREAM_DECODER_INIT_STATUS_OK ||
+        !FLAC__stream_decoder_process_until_end_of_metadata(s->decoder) || s->rate == 0 || s->channels == 0 ||
+        s->channels > MaxChannels || s->bits < MinBits || s->bits > MaxBits) {
+        Close(s);
+        return nullptr;
+    }
+    if (s->total == 0) {
+        s->counting = true;
+        FLAC__stream_decoder_process_until_end_of_stream(s->decoder);
+        s->counting = false;
+        s->total = s->counted;
+        if (s->total == 0 || !Rewind(s)) {
+            Close(s);
+            return nullptr;
+        }
+    }
+    format->rate = s->rate;
+    format->channels = s->channels;
+    format->frames = s->total;
+    return s;
+}
+
+long Read(void *state, float *pcm, DWORD frames)
+{
+    auto *s = static_cast<FlacStream *>(state);
+    // Reading stops at the announced length: that is the length the engine
+    // reports, so no frame may come after it.
+    const QWORD left = s->total - std::min(s->position, s->total);
+    const size_t wanted = size_t(std::min<QWORD>(frames, left)) * s->channels;
+    size_t done = 0;
+    while (done < wanted) {
+        const size_t available = s->pending.size() - s->pendingOffset;
+        if (available > 0) {
+            const size_t n = std::min(available, wanted - done);
+            std::memcpy(pcm + done, s->pending.data() + s->pendingOffset, n * sizeof(float));
+            s->pendingOffset += n;
+            done += n;
+            continue;
+        }
+        s->pending.clear();
+        s->pendingOffset = 0;
+        if (s->failed || AtEnd(s) || !FLAC__stream_decoder_process_single(s->decoder))
+            break;
+    }
+    const QWORD delivered = done / s->channels;
+    s->position += delivered;
+    if (delivered == 0 && s->failed)
+        return -1;
+    return static_cast<long>(delivered);
+}
+
+int Seek(void *state, QWORD frame)
+{
+    auto *s = static_cast<FlacStream *>(state);
+    if (frame > s->total)
+        return -1;
+    s->pending.clear();
+    s->pendingOffset = 0;
+    s->discardUntil = 0;
+    s->failed = false;
+    s->position = frame;
+    if (frame == s->total)
+        return 0;
+    // libFLAC hands over the frame that holds the target from the target on.
+    s->next = frame;
+    if (FLAC__stream_decoder_seek_absolute(s->decoder, frame))
+        return 0;
+    // The frame search failed (a damaged file): decode from the start and
+    // drop everything before the target.
+    if (!Rewind(s))
+        return -1;
+    s->position = frame;
+    s->discardUntil = frame;
+    while (s->next < frame && !s->failed && !AtEnd(s))
+        if (!FLAC__stream_decoder_process_single(s->decoder))
+            break;
+    return s->next >= frame ? 0 : -1;
+}
+
+QWORD Length(void *state)
+{
+    return static_cast<FlacStream *>(state)->total;
+}
+
+const BASS_PLUGINFORM Formats[] = {{0x10001, "FLAC", "*.flac"}};
+
+const KLANG_PLUGIN Plugin = {
+    KLANG_PLUGIN_API,
+    {0x02030000, 1, Formats},
+    {Open, Read, Seek, Length, Close},
+};
+
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) const KLANG_PLUGIN *KlangPluginEntry(void)
+{
+    return &Plugin;
+}
