@@ -19,9 +19,11 @@ std::atomic<bool> shutDown{false};
 std::atomic<bool> terminateRequested{false};
 
 // A box requested from another thread waits here until the main thread has
-// shown it or the program shuts down.
+// shown it or the program shuts down. Shutdowns are counted because new hooks
+// may clear shutDown again before a released caller has woken up.
 std::mutex boxMutex;
 std::condition_variable boxDone;
+unsigned shutdowns = 0; // guarded by boxMutex
 
 Hooks current()
 {
@@ -73,6 +75,11 @@ void ShowErrorBox(const std::string &caption, const std::string &text)
             hooks.errorBox(caption, text);
         return;
     }
+    unsigned epoch;
+    {
+        std::lock_guard lock(boxMutex);
+        epoch = shutdowns;
+    }
     auto done = std::make_shared<bool>(false);
     auto finish = [done] {
         std::lock_guard lock(boxMutex);
@@ -88,13 +95,14 @@ void ShowErrorBox(const std::string &caption, const std::string &text)
     if (!posted)
         return;
     std::unique_lock lock(boxMutex);
-    boxDone.wait(lock, [&] { return *done || shutDown.load(); });
+    boxDone.wait(lock, [&] { return *done || shutDown.load() || shutdowns != epoch; });
 }
 
 void Shutdown()
 {
     shutDown = true;
     std::lock_guard lock(boxMutex);
+    ++shutdowns;
     boxDone.notify_all();
 }
 
