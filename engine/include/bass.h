@@ -56,6 +56,7 @@ typedef DWORD HPLUGIN;
 #define BASS_ERROR_ILLTYPE 19   /* unknown sync type or attribute */
 #define BASS_ERROR_ILLPARAM 20  /* an argument is out of range */
 #define BASS_ERROR_DEVICE 23    /* no such device */
+#define BASS_ERROR_NOPLAY 24    /* the channel is not playing */
 #define BASS_ERROR_NOTDECODE 38 /* the call needs a decode-only channel */
 #define BASS_ERROR_FILEFORM 41  /* the file's content is of no known format */
 #define BASS_ERROR_UNKNOWN -1
@@ -78,6 +79,14 @@ typedef DWORD HPLUGIN;
 #define BASS_DEVICE_DEFAULT (-1)
 
 typedef void(BASS_CALLBACK SYNCPROC)(HSYNC handle, DWORD channel, DWORD data, void *user);
+
+/* BASS_ChannelGetInfo: the stream's own rate, channel count and the flags
+ * it was created with. */
+typedef struct BASS_CHANNELINFO {
+    DWORD freq;
+    DWORD chans;
+    DWORD flags;
+} BASS_CHANNELINFO;
 
 typedef struct BASS_PLUGINFORM {
     DWORD ctype;       /* channel type of the format */
@@ -109,6 +118,7 @@ BASSDEF(BOOL) BASS_ChannelPlay(DWORD handle, BOOL restart);
 BASSDEF(BOOL) BASS_ChannelPause(DWORD handle);
 BASSDEF(BOOL) BASS_ChannelStop(DWORD handle);
 BASSDEF(DWORD) BASS_ChannelIsActive(DWORD handle);
+BASSDEF(BOOL) BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO *info);
 /* Length and position give (QWORD)-1 on error. */
 BASSDEF(QWORD) BASS_ChannelGetLength(DWORD handle);
 BASSDEF(QWORD) BASS_ChannelGetPosition(DWORD handle);

@@ -1,0 +1,477 @@
+#include "Engine.h"
+
+#include "Error.h"
+#include "Output.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <semaphore>
+#include <thread>
+#include <unordered_map>
+
+namespace klang {
+namespace {
+
+// How far ahead the feed decodes (seconds at the output rate).
+constexpr double kAheadSeconds = 0.5;
+constexpr uint32_t kMixBlock = 1024;
+
+struct State {
+    std::mutex lifeLock; // Initialise and Shutdown
+
+    std::mutex apiLock;
+    std::condition_variable callbackDone;
+    std::unordered_map<DWORD, std::shared_ptr<Channel>> streams;
+    bool initialised = false;
+    uint32_t outRate = 44100;
+    // Handles are never reused, not even across BASS_Free, so a stale one
+    // stays an error.
+    DWORD nextStream = 0x10000;
+    DWORD nextSync = 1;
+
+    std::mutex mixLock;
+    std::vector<std::shared_ptr<Channel>> mixing; // every non-decode channel
+    std::vector<float> mixScratch = std::vector<float>(size_t(kMixBlock) * kMaxChannels);
+
+    std::unique_ptr<Output> output;
+    std::atomic<bool> running{false};
+    std::counting_semaphore<> feedWake{0};
+    std::counting_semaphore<> syncWake{0};
+    std::thread feeder;
+    std::thread syncer;
+    std::atomic<std::thread::id> syncThread{};
+};
+
+State &S()
+{
+    static State *state = new State; // never destroyed: engine threads may outlive static destructors
+    return *state;
+}
+
+void MixChannel(Channel &ch, float *out, uint32_t frames, float *scratch)
+{
+    uint32_t done = 0;
+    float left = ch.volume * (ch.pan > 0 ? 1.0f - ch.pan : 1.0f);
+    float right = ch.volume * (ch.pan < 0 ? 1.0f + ch.pan : 1.0f);
+    while (done < frames) {
+        size_t n = ch.ring.Read(scratch, std::min<uint32_t>(frames - done, kMixBlock));
+        if (n == 0)
+            break;
+        float *o = out + size_t(done) * kOutputChannels;
+        const uint32_t c = ch.channels;
+        for (size_t i = 0; i < n; ++i) {
+            const float *f = scratch + i * c;
+            float l, r;
+            if (c == 1) {
+                l = r = f[0];
+            } else {
+                l = f[0];
+                r = f[1];
+                for (uint32_t k = 2; k < c; ++k)
+                    (k % 2 == 0 ? l : r) += 0.5f * f[k];
+            }
+            o[2 * i] += l * left;
+            o[2 * i + 1] += r * right;
+        }
+        done += static_cast<uint32_t>(n);
+    }
+    ch.playedOut += done;
+    if (done == frames) {
+        ch.stalled = false;
+    } else if (ch.ringEnded.load(std::memory_order_acquire) && ch.ring.Fill() == 0) {
+        ch.state = PlayState::Stopped;
+        ch.atEnd = true;
+        ch.stalled = false;
+        ch.pendingEnds.fetch_add(1);
+        S().syncWake.release();
+    } else {
+        ch.stalled = true;
+    }
+}
+
+// The device callback: mixes what the rings hold, never waits for I/O.
+void Mix(float *out, uint32_t frames)
+{
+    State &s = S();
+    std::fill_n(out, size_t(frames) * kOutputChannels, 0.0f);
+    bool hungry = false;
+    {
+        std::lock_guard lock(s.mixLock);
+        for (auto &ch : s.mixing) {
+            if (ch->state != PlayState::Playing)
+                continue;
+            MixChannel(*ch, out, frames, s.mixScratch.data());
+            hungry |= ch->ring.Fill() < ch->ring.Capacity() / 4;
+        }
+    }
+    for (size_t i = 0, n = size_t(frames) * kOutputChannels; i < n; ++i)
+        out[i] = std::clamp(out[i], -1.0f, 1.0f);
+    if (hungry)
+        s.feedWake.release();
+}
+
+void FeedLoop()
+{
+    State &s = S();
+    const size_t ahead = static_cast<size_t>(s.outRate * kAheadSeconds);
+    std::vector<std::shared_ptr<Channel>> work;
+    while (s.running.load()) {
+        (void)s.feedWake.try_acquire_for(std::chrono::milliseconds(20));
+        while (s.feedWake.try_acquire()) {
+        }
+        work.clear();
+        {
+            std::lock_guard lock(s.mixLock);
+            for (auto &ch : s.mixing)
+                if (ch->state != PlayState::Stopped && !ch->ringEnded.load(std::memory_order_relaxed) &&
+                    ch->ring.Fill() + ahead / 4 < ahead)
+                    work.push_back(ch);
+        }
+        for (auto &ch : work)
+            ch->Fill(ahead);
+    }
+}
+
+// Reports ends to the syncs, outside every engine lock.
+void SyncLoop()
+{
+    State &s = S();
+    s.syncThread.store(std::this_thread::get_id());
+    std::vector<std::pair<std::shared_ptr<Channel>, int>> ends;
+    while (s.running.load()) {
+        (void)s.syncWake.try_acquire_for(std::chrono::milliseconds(50));
+        ends.clear();
+        {
+            std::lock_guard lock(s.apiLock);
+            for (auto &[handle, ch] : s.streams)
+                if (int n = ch->pendingEnds.exchange(0))
+                    ends.emplace_back(ch, n);
+        }
+        for (auto &[ch, count] : ends) {
+            std::vector<Sync> syncs;
+            {
+                std::lock_guard lock(s.apiLock);
+                // An earlier callback of this round may have freed it.
+                if (ch->removed || ch->syncs.empty())
+                    continue;
+                syncs = ch->syncs;
+                ++ch->callbacksRunning;
+            }
+            for (int i = 0; i < count; ++i)
+                for (const Sync &sync : syncs)
+                    sync.proc(sync.handle, ch->handle, 0, sync.user);
+            {
+                std::lock_guard lock(s.apiLock);
+                --ch->callbacksRunning;
+            }
+            s.callbackDone.notify_all();
+        }
+    }
+}
+
+// Takes a stream out of the table and the mixer; waits for a running sync
+// callback of it unless called from inside one.
+void Retire(std::unique_lock<std::mutex> &api, const std::shared_ptr<Channel> &ch)
+{
+    State &s = S();
+    ch->removed = true;
+    s.streams.erase(ch->handle);
+    if (std::this_thread::get_id() != s.syncThread.load())
+        s.callbackDone.wait(api, [&] { return ch->callbacksRunning == 0; });
+    {
+        std::lock_guard mix(s.mixLock);
+        ch->freed = true;
+        ch->state = PlayState::Stopped;
+        auto it = std::find(s.mixing.begin(), s.mixing.end(), ch);
+        if (it != s.mixing.end())
+            s.mixing.erase(it);
+    }
+}
+
+} // namespace
+
+std::mutex &MixLock() { return S().mixLock; }
+
+bool Initialise(int device, uint32_t freq)
+{
+    State &s = S();
+    std::lock_guard life(s.lifeLock);
+    {
+        std::lock_guard lock(s.apiLock);
+        if (s.initialised) {
+            SetError(BASS_ERROR_ALREADY);
+            return false;
+        }
+    }
+    if (device < -1 || device > 1) {
+        SetError(BASS_ERROR_DEVICE);
+        return false;
+    }
+    if (freq == 0)
+        freq = 44100;
+    if (freq < 8000 || freq > 192000) {
+        SetError(BASS_ERROR_ILLPARAM);
+        return false;
+    }
+    s.outRate = freq;
+    s.running.store(true);
+    s.feeder = std::thread(FeedLoop);
+    s.syncer = std::thread(SyncLoop);
+    if (device != BASS_DEVICE_NOSOUND)
+        s.output = OpenSdl(freq, Mix);
+    if (!s.output && device == 1) {
+        s.running.store(false);
+        s.feeder.join();
+        s.syncer.join();
+        SetError(BASS_ERROR_DRIVER);
+        return false;
+    }
+    if (!s.output)
+        s.output = OpenNoSound(freq, Mix);
+    {
+        std::lock_guard lock(s.apiLock);
+        s.initialised = true;
+    }
+    SetError(BASS_OK);
+    return true;
+}
+
+bool Initialised()
+{
+    std::lock_guard lock(S().apiLock);
+    return S().initialised;
+}
+
+bool Shutdown()
+{
+    State &s = S();
+    if (std::this_thread::get_id() == s.syncThread.load()) {
+        // The sync thread cannot wait for itself to finish.
+        SetError(BASS_ERROR_UNKNOWN);
+        return false;
+    }
+    std::lock_guard life(s.lifeLock);
+    std::vector<std::shared_ptr<Channel>> all;
+    {
+        std::unique_lock api(s.apiLock);
+        if (!s.initialised) {
+            SetError(BASS_ERROR_INIT);
+            return false;
+        }
+        s.initialised = false;
+        for (auto &[handle, ch] : s.streams)
+            all.push_back(ch);
+        for (auto &ch : all)
+            Retire(api, ch);
+    }
+    s.output.reset();
+    s.running.store(false);
+    s.feedWake.release();
+    s.syncWake.release();
+    s.feeder.join();
+    s.syncer.join();
+    s.syncThread.store(std::thread::id{});
+    for (auto &ch : all)
+        ch->Close();
+    SetError(BASS_OK);
+    return true;
+}
+
+HSTREAM AddStream(std::unique_ptr<Decoder> decoder, bool decodeOnly)
+{
+    State &s = S();
+    std::shared_ptr<Channel> ch;
+    {
+        std::lock_guard lock(s.apiLock);
+        if (!s.initialised) {
+            SetError(BASS_ERROR_INIT);
+            return 0;
+        }
+        ch = std::make_shared<Channel>(s.nextStream++, std::move(decoder), decodeOnly, s.outRate);
+        s.streams.emplace(ch->handle, ch);
+        if (!decodeOnly) {
+            std::lock_guard mix(s.mixLock);
+            s.mixing.push_back(ch);
+        }
+    }
+    SetError(BASS_OK);
+    return ch->handle;
+}
+
+std::shared_ptr<Channel> FindStream(DWORD handle)
+{
+    State &s = S();
+    std::lock_guard lock(s.apiLock);
+    auto it = s.streams.find(handle);
+    if (it == s.streams.end()) {
+        SetError(s.initialised ? BASS_ERROR_HANDLE : BASS_ERROR_INIT);
+        return nullptr;
+    }
+    return it->second;
+}
+
+bool FreeStream(DWORD handle)
+{
+    State &s = S();
+    std::shared_ptr<Channel> ch;
+    {
+        std::unique_lock api(s.apiLock);
+        auto it = s.streams.find(handle);
+        if (it == s.streams.end()) {
+            SetError(BASS_ERROR_HANDLE);
+            return false;
+        }
+        ch = it->second;
+        Retire(api, ch);
+    }
+    ch->Close();
+    SetError(BASS_OK);
+    return true;
+}
+
+HSYNC AddSync(const std::shared_ptr<Channel> &ch, SYNCPROC *proc, void *user)
+{
+    State &s = S();
+    std::lock_guard lock(s.apiLock);
+    if (ch->removed) {
+        SetError(BASS_ERROR_HANDLE);
+        return 0;
+    }
+    HSYNC h = s.nextSync++;
+    if (s.nextSync == 0)
+        s.nextSync = 1;
+    ch->syncs.push_back({h, proc, user});
+    SetError(BASS_OK);
+    return h;
+}
+
+bool Play(const std::shared_ptr<Channel> &ch, bool restart)
+{
+    State &s = S();
+    if (ch->decodeOnly) {
+        SetError(BASS_ERROR_NOTDECODE);
+        return false;
+    }
+    bool fromStart = restart;
+    bool prefill = false;
+    {
+        std::lock_guard mix(s.mixLock);
+        if (ch->freed) {
+            SetError(BASS_ERROR_HANDLE);
+            return false;
+        }
+        // Continuing after the end means starting again.
+        fromStart |= ch->atEnd;
+        prefill = ch->ring.Fill() == 0;
+    }
+    if (fromStart) {
+        if (!ch->Reposition(0)) {
+            SetError(BASS_ERROR_FILEFORM);
+            return false;
+        }
+    } else if (prefill) {
+        ch->Fill(ch->outRate / 20);
+    }
+    {
+        std::lock_guard mix(s.mixLock);
+        if (ch->freed) {
+            SetError(BASS_ERROR_HANDLE);
+            return false;
+        }
+        ch->state = PlayState::Playing;
+    }
+    s.feedWake.release();
+    SetError(BASS_OK);
+    return true;
+}
+
+bool Pause(const std::shared_ptr<Channel> &ch)
+{
+    if (ch->decodeOnly) {
+        SetError(BASS_ERROR_NOTDECODE);
+        return false;
+    }
+    std::lock_guard mix(S().mixLock);
+    if (ch->state == PlayState::Stopped) {
+        SetError(BASS_ERROR_NOPLAY);
+        return false;
+    }
+    ch->state = PlayState::Paused;
+    SetError(BASS_OK);
+    return true;
+}
+
+bool Stop(const std::shared_ptr<Channel> &ch)
+{
+    if (ch->decodeOnly) {
+        SetError(BASS_ERROR_NOTDECODE);
+        return false;
+    }
+    std::lock_guard mix(S().mixLock);
+    ch->state = PlayState::Stopped;
+    ch->stalled = false;
+    SetError(BASS_OK);
+    return true;
+}
+
+DWORD ActiveState(const std::shared_ptr<Channel> &ch)
+{
+    SetError(BASS_OK);
+    if (ch->decodeOnly) {
+        std::lock_guard lock(ch->decodeLock);
+        return ch->decoderEnded ? BASS_ACTIVE_STOPPED : BASS_ACTIVE_PLAYING;
+    }
+    std::lock_guard mix(S().mixLock);
+    switch (ch->state) {
+    case PlayState::Playing:
+        return ch->stalled ? BASS_ACTIVE_STALLED : BASS_ACTIVE_PLAYING;
+    case PlayState::Paused:
+        return BASS_ACTIVE_PAUSED;
+    default:
+        return BASS_ACTIVE_STOPPED;
+    }
+}
+
+uint64_t Position(const std::shared_ptr<Channel> &ch)
+{
+    SetError(BASS_OK);
+    if (ch->decodeOnly) {
+        std::lock_guard lock(ch->decodeLock);
+        return ch->decodeBase + ch->decodedFrames;
+    }
+    std::lock_guard mix(S().mixLock);
+    return ch->PlayedFrame();
+}
+
+bool SetPosition(const std::shared_ptr<Channel> &ch, uint64_t frame)
+{
+    if (frame > ch->frames) {
+        SetError(BASS_ERROR_POSITION);
+        return false;
+    }
+    if (!ch->Reposition(frame)) {
+        SetError(BASS_ERROR_POSITION);
+        return false;
+    }
+    S().feedWake.release();
+    SetError(BASS_OK);
+    return true;
+}
+
+void SetMix(const std::shared_ptr<Channel> &ch, int volume, int pan)
+{
+    std::lock_guard mix(S().mixLock);
+    if (volume >= 0)
+        ch->volume = static_cast<float>(volume) / 100.0f;
+    if (pan != -101)
+        ch->pan = static_cast<float>(pan) / 100.0f;
+}
+
+void SignalEnd(Channel &ch)
+{
+    ch.pendingEnds.fetch_add(1);
+    S().syncWake.release();
+}
+
+} // namespace klang

@@ -1,0 +1,125 @@
+#include "Output.h"
+
+#include <SDL2/SDL.h>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace klang {
+namespace {
+
+class NoSound final : public Output {
+public:
+    NoSound(uint32_t r, MixFunction m) : rate(r), mix(m), thread([this] { Run(); }) {}
+    ~NoSound() override
+    {
+        running.store(false);
+        thread.join();
+    }
+
+private:
+    void Run()
+    {
+        using clock = std::chrono::steady_clock;
+        constexpr uint32_t kBlock = 1024;
+        // A clock that falls further behind than this (a stopped process)
+        // drops the backlog instead of racing through it.
+        const uint64_t maxBacklog = rate / 4;
+        std::vector<float> buffer(kBlock * kOutputChannels);
+        auto start = clock::now();
+        uint64_t consumed = 0;
+        while (running.load()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(clock::now() - start).count();
+            uint64_t due = static_cast<uint64_t>(elapsed) * rate / 1000000;
+            if (due - consumed > maxBacklog)
+                consumed = due - kBlock;
+            while (consumed < due) {
+                uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kBlock, due - consumed));
+                mix(buffer.data(), n);
+                consumed += n;
+            }
+        }
+    }
+
+    uint32_t rate;
+    MixFunction mix;
+    std::atomic<bool> running{true};
+    std::thread thread;
+};
+
+class SdlOutput final : public Output {
+public:
+    SdlOutput(SDL_AudioDeviceID d) : device(d) {}
+    ~SdlOutput() override
+    {
+        SDL_CloseAudioDevice(device);
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+
+private:
+    SDL_AudioDeviceID device;
+};
+
+void SdlCallback(void *user, Uint8 *stream, int len)
+{
+    auto mix = reinterpret_cast<MixFunction>(user);
+    mix(reinterpret_cast<float *>(stream), static_cast<uint32_t>(len / (sizeof(float) * kOutputChannels)));
+}
+
+bool Usable(const char *driver)
+{
+    // SDL's dummy and disk drivers play nothing; the no-sound device does
+    // that better (with real-time positions).
+    return driver && std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "disk") != 0;
+}
+
+SDL_AudioDeviceID OpenDevice(uint32_t rate, MixFunction mix)
+{
+    SDL_AudioSpec want{}, have{};
+    want.freq = static_cast<int>(rate);
+    want.format = AUDIO_F32SYS;
+    want.channels = kOutputChannels;
+    want.samples = 1024;
+    want.callback = SdlCallback;
+    want.userdata = reinterpret_cast<void *>(mix);
+    SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (device)
+        SDL_PauseAudioDevice(device, 0);
+    return device;
+}
+
+} // namespace
+
+std::unique_ptr<Output> OpenNoSound(uint32_t rate, MixFunction mix) { return std::make_unique<NoSound>(rate, mix); }
+
+std::unique_ptr<Output> OpenSdl(uint32_t rate, MixFunction mix)
+{
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Klangdeck");
+    std::vector<std::string> drivers;
+    if (const char *chosen = std::getenv("SDL_AUDIODRIVER"); chosen && *chosen)
+        drivers.push_back(chosen);
+    else
+        // SDL's PipeWire back-end stutters on some systems; PipeWire also
+        // serves the PulseAudio protocol.
+        drivers = {"pulseaudio", "alsa"};
+    for (const std::string &name : drivers) {
+        if (!Usable(name.c_str()))
+            continue;
+        SDL_SetHint(SDL_HINT_AUDIODRIVER, name.c_str());
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+            continue;
+        if (Usable(SDL_GetCurrentAudioDriver())) {
+            if (SDL_AudioDeviceID device = OpenDevice(rate, mix))
+                return std::make_unique<SdlOutput>(device);
+        }
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+    return nullptr;
+}
+
+} // namespace klang

@@ -1,0 +1,96 @@
+#include "Source.h"
+
+#include <algorithm>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace klang {
+
+std::unique_ptr<Source> Source::OpenFile(const char *path, uint64_t offset, uint64_t length)
+{
+    FILE *f = std::fopen(path, "rb");
+    if (!f)
+        return nullptr;
+    struct stat st;
+    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
+        std::fclose(f);
+        return nullptr;
+    }
+    std::unique_ptr<Source> s(new Source);
+    s->file = f;
+    int64_t size = st.st_size;
+    s->begin = std::min<int64_t>(static_cast<int64_t>(std::min<uint64_t>(offset, INT64_MAX)), size);
+    s->end = length == 0 ? size
+                         : std::min<int64_t>(size, s->begin + static_cast<int64_t>(std::min<uint64_t>(length, INT64_MAX / 2)));
+    s->openBegin = s->begin;
+    s->openEnd = s->end;
+    return s;
+}
+
+std::unique_ptr<Source> Source::FromMemory(const void *data, uint64_t length)
+{
+    if (!data || length == 0 || length > static_cast<uint64_t>(INT64_MAX / 2))
+        return nullptr;
+    std::unique_ptr<Source> s(new Source);
+    s->memory = static_cast<const uint8_t *>(data);
+    s->end = static_cast<int64_t>(length);
+    s->openEnd = s->end;
+    return s;
+}
+
+Source::~Source()
+{
+    if (file)
+        std::fclose(file);
+}
+
+size_t Source::ReadAt(int64_t at, void *buffer, size_t bytes)
+{
+    if (at < 0 || at >= Size())
+        return 0;
+    size_t n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(bytes), Size() - at));
+    if (memory) {
+        std::memcpy(buffer, memory + begin + at, n);
+        return n;
+    }
+    if (fseeko(file, begin + at, SEEK_SET) != 0)
+        return 0;
+    return std::fread(buffer, 1, n, file);
+}
+
+size_t Source::Read(void *buffer, size_t bytes)
+{
+    size_t n = ReadAt(pos, buffer, bytes);
+    pos += static_cast<int64_t>(n);
+    return n;
+}
+
+bool Source::Seek(int64_t to)
+{
+    if (to < 0 || to > Size())
+        return false;
+    pos = to;
+    return true;
+}
+
+void Source::Narrow(int64_t from, int64_t to)
+{
+    from = std::clamp<int64_t>(from, 0, Size());
+    to = std::clamp<int64_t>(to, from, Size());
+    end = begin + to;
+    begin += from;
+    pos = 0;
+}
+
+} // namespace klang
+
+namespace klang {
+
+void Source::Restore()
+{
+    begin = openBegin;
+    end = openEnd;
+    pos = 0;
+}
+
+} // namespace klang
