@@ -1,6 +1,9 @@
 // The probe's modes. Each returns the text to print (lines end in "\n").
 #pragma once
 
+#include "library/Mp3FileUtils.h"
+#include "library/TypesExt.h"
+
 #include <string>
 
 // {"extensions": [...], "filter": "..."} from a real engine controller.
@@ -13,3 +16,13 @@ std::string ProbeFile(const std::string &path);
 
 // JSON string literal of UTF-8 text, quotes included.
 std::string JsonString(const std::string &text);
+
+// The line of ProbeFile from what the readers and the library produced. tag
+// and mpeg are null for files other than ".mp3" (their keys are left out);
+// record null, or recordHasLength false, prints "length": null.
+std::string ProbeFileJson(const std::string &path, const TID3v2Tag *tag, TMp3Result tagResult, const TMpegInfo *mpeg,
+                          TMp3Result mpegResult, const TAudioInfo *record, bool recordHasLength = true);
+// ReadMpegInfo's reading steps: the tag, then the scan from TagSize when a tag
+// exists, else from 0. Raises EFOpenError when the file cannot be opened.
+void ProbeReadMpeg(const std::string &path, TID3v2Tag &tag, TMp3Result &tagResult, TMpegInfo &mpeg,
+                   TMp3Result &mpegResult);
