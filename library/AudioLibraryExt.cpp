@@ -93,8 +93,22 @@ struct TAudioLibrary::Impl {
     std::unordered_map<std::string_view, std::list<QueueEntry>::iterator> QueueIndex;
     uint64_t nextId = 0;
 
+    TAudioLibrary::TReader Reader = &TAudioLibrary::ReadInfo;
+
     std::shared_ptr<Shared> shared = std::make_shared<Shared>();
     std::unique_ptr<TAudioLibraryThread> Thread;
+
+    std::unique_ptr<TAudioInfo> Read(const std::string &fileName)
+    {
+        TAudioLibrary::TReader reader;
+        {
+            std::lock_guard lock(mutex);
+            reader = Reader;
+        }
+        auto info = std::make_unique<TAudioInfo>();
+        reader(fileName, *info);
+        return info;
+    }
 
     const TAudioInfo *Find(const std::string &fileName) const
     {
@@ -252,6 +266,12 @@ void TAudioLibrary::SetOnInfoReady(TInfoReadyEvent event)
     impl->shared->onInfoReady = std::move(event);
 }
 
+void TAudioLibrary::SetReader(TReader reader)
+{
+    std::lock_guard lock(impl->mutex);
+    impl->Reader = std::move(reader);
+}
+
 void TAudioLibrary::QueueFile(const std::string &fileName, int32_t priority)
 {
     if (!UnicodeFileExists(platform::Utf8ToUtf16(fileName)))
@@ -280,9 +300,7 @@ const TAudioInfo *TAudioLibrary::GetInfo(const std::string &fileName)
         if (const TAudioInfo *found = impl->Find(fileName))
             return found;
     }
-    auto info = std::make_unique<TAudioInfo>();
-    ReadInfo(fileName, *info);
-    auto [record, added] = impl->Insert(std::move(info));
+    auto [record, added] = impl->Insert(impl->Read(fileName));
     if (added) {
         TInfoReadyEvent event;
         {
@@ -301,11 +319,8 @@ void TAudioLibrary::ProcessFile(const std::string &fileName)
         std::lock_guard lock(impl->mutex);
         record = impl->Find(fileName);
     }
-    if (!record) {
-        auto info = std::make_unique<TAudioInfo>();
-        ReadInfo(fileName, *info);
-        record = impl->Insert(std::move(info)).first;
-    }
+    if (!record)
+        record = impl->Insert(impl->Read(fileName)).first;
     // The receiver is looked up when the announcement runs, so that one
     // unbound in the meantime (or a library destroyed) gets nothing.
     platform::PostToMainThread([shared = impl->shared, sender = this, record] {

@@ -42,9 +42,16 @@ public:
     // Never null; reads the file on the spot if needed; errors go to the caller.
     const TAudioInfo *GetInfo(const std::string &fileName);
 
+    // Any thread; the receiver is called on the main thread.
     void SetOnInfoReady(TInfoReadyEvent event);
 
-    // Internal steps, public for tests.
+    // Tests: replaces ReadInfo as the reader of files that have no record yet,
+    // to provoke failures and slow reads. Any thread.
+    using TReader = std::function<void(const std::string &fileName, TAudioInfo &info)>;
+    void SetReader(TReader reader);
+
+    // Internal steps, public for tests. ProcessFile is the worker's step and
+    // hands its announcement to the main thread from whichever thread runs it.
     void ProcessFile(const std::string &fileName);
     static void ReadInfo(const std::string &fileName, TAudioInfo &info);
     static void ReadMpegInfo(const std::string &fileName, TAudioInfo &info);

@@ -1,0 +1,371 @@
+// The audio library with real files on disk and the real engine on the
+// no-sound device.
+#include "library/AudioLibraryExt.h"
+#include "platform/Hooks.h"
+#include "tests/support/Fixtures.h"
+#include "tests/support/Id3Writer.h"
+#include "tests/support/TestHooks.h"
+
+#include "bass.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <set>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+class AudioLibraryTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { BASS_Init(0, 44100, 0, nullptr, nullptr); }
+
+    testing_hooks::TestMainThread main;
+    fixtures::TempDir dir;
+    std::unique_ptr<TAudioLibrary> library = std::make_unique<TAudioLibrary>();
+    std::vector<const TAudioInfo *> announced;
+
+    void SetUp() override
+    {
+        library->SetOnInfoReady([this](TAudioLibrary *sender, const TAudioInfo *info) {
+            EXPECT_EQ(sender, library.get());
+            EXPECT_TRUE(platform::IsMainThread());
+            announced.push_back(info);
+        });
+    }
+
+    bool WaitForAnnouncements(size_t count)
+    {
+        return main.RunUntil([&] { return announced.size() >= count; });
+    }
+
+    // Pumps a while longer, to see that nothing else arrives.
+    void Settle() { main.RunUntil([] { return false; }, 300ms); }
+
+    std::vector<std::string> AnnouncedNames() const
+    {
+        std::vector<std::string> names;
+        for (auto *info : announced)
+            names.push_back(info->FileName);
+        return names;
+    }
+
+    static std::string Mp3Audio() { return fixtures::ReadFile(fixtures::Path("tone-44100-cbr128.mp3")); }
+};
+
+// A gate a test reader waits at, so that the worker holds still while the
+// test arranges the queue behind it.
+struct Gate {
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool reached = false;
+    bool open = false;
+    void Wait()
+    {
+        std::unique_lock lock(mutex);
+        reached = true;
+        cv.notify_all();
+        cv.wait(lock, [&] { return open; });
+    }
+    void AwaitReached()
+    {
+        std::unique_lock lock(mutex);
+        cv.wait(lock, [&] { return reached; });
+    }
+    void Open()
+    {
+        std::lock_guard lock(mutex);
+        open = true;
+        cv.notify_all();
+    }
+};
+
+} // namespace
+
+TEST_F(AudioLibraryTest, QueuedFilesAreAnnouncedOncePerFileInQueueOrder)
+{
+    std::vector<std::string> files = {
+        dir.Copy("tone-44100-stereo.wav", "b.wav"), dir.Copy("tone-44100-stereo.ogg", "a.ogg"),
+        dir.Copy("tone-44100-cbr128.mp3", "c.mp3"), dir.Copy("tone-44100-stereo.aif", "d.aif"),
+        dir.Copy("tone-44100.mp2", "e.mp2"),        dir.Copy("tone-22050-mono.wav", "Live.Set.wav")};
+    for (const auto &f : files)
+        library->QueueFile(f, -1);
+    ASSERT_TRUE(WaitForAnnouncements(files.size()));
+    Settle();
+    EXPECT_EQ(AnnouncedNames(), files);
+    for (auto *info : announced) {
+        EXPECT_EQ(info->Length, 1) << info->FileName;
+        EXPECT_EQ(info->Artist, "");
+        EXPECT_EQ(info, library->GetInfo(info->FileName)); // stored, not read again
+    }
+    EXPECT_EQ(announced[0]->Title, "b");
+    EXPECT_EQ(announced[5]->Title, "Live.Set");
+    EXPECT_EQ(announced.size(), files.size());
+}
+
+TEST_F(AudioLibraryTest, GetInfoReadsOnceAndAnnouncesOnTheCallingThread)
+{
+    std::string file = dir.Copy("tone-44100-stereo.wav", "x.wav");
+    const TAudioInfo *info = library->GetInfo(file);
+    ASSERT_NE(info, nullptr);
+    ASSERT_EQ(announced.size(), 1u); // at once, without pumping
+    EXPECT_EQ(announced[0], info);
+    EXPECT_EQ(info->FileName, file);
+    EXPECT_EQ(info->Title, "x");
+    EXPECT_EQ(info->Length, 1);
+
+    EXPECT_EQ(library->GetInfo(file), info);
+    Settle();
+    EXPECT_EQ(announced.size(), 1u);
+}
+
+TEST_F(AudioLibraryTest, AKnownFileIsAnnouncedAgainWithoutBeingRead)
+{
+    std::string file = dir.Copy("tone-44100-stereo.wav", "x.wav");
+    const TAudioInfo *info = library->GetInfo(file);
+    std::atomic<int> reads{0};
+    library->SetReader([&](const std::string &name, TAudioInfo &out) {
+        ++reads;
+        TAudioLibrary::ReadInfo(name, out);
+    });
+    library->QueueFile(file, -1);
+    ASSERT_TRUE(WaitForAnnouncements(2));
+    library->QueueFile(file, -1); // again after it has been scanned
+    ASSERT_TRUE(WaitForAnnouncements(3));
+    Settle();
+    EXPECT_EQ(reads, 0);
+    EXPECT_EQ(announced, (std::vector<const TAudioInfo *>{info, info, info}));
+}
+
+TEST_F(AudioLibraryTest, AFileWaitingIsQueuedOnceAndAnotherPriorityMovesIt)
+{
+    Gate gate;
+    std::string first = dir.Copy("short-0.3s.wav", "first.wav");
+    library->SetReader([&](const std::string &name, TAudioInfo &out) {
+        if (name == first)
+            gate.Wait();
+        TAudioLibrary::ReadInfo(name, out);
+    });
+    library->QueueFile(first, -1);
+    gate.AwaitReached();
+    std::string x = dir.Copy("short-0.3s.wav", "x.wav");
+    std::string y = dir.Copy("short-0.3s.wav", "y.wav");
+    std::string z = dir.Copy("short-0.3s.wav", "z.wav");
+    library->QueueFile(x, -1);
+    library->QueueFile(y, -1);
+    library->QueueFile(z, -1);
+    library->QueueFile(x, -1); // waiting with the same priority: unchanged
+    library->QueueFile(z, 2);  // another priority: replaced, now ahead
+    library->QueueFile(y, 1);
+    gate.Open();
+    ASSERT_TRUE(WaitForAnnouncements(4));
+    Settle();
+    EXPECT_EQ(AnnouncedNames(), (std::vector<std::string>{first, z, y, x}));
+}
+
+TEST_F(AudioLibraryTest, TagsAreReadForMp3InAnyCaseAndNotForOtherFormats)
+{
+    using namespace id3writer;
+    std::string tag = Tag(3, TextFrame(3, "TIT2", 0, "Der Titel") + TextFrame(3, "TPE1", 3, "Künstlerin") +
+                                 TextFrame(3, "TALB", 1, "Das Album"));
+    std::string song = dir.Write("SONG.MP3", tag + Mp3Audio());
+    std::string layer2 = dir.Write("song.mp2", tag + fixtures::ReadFile(fixtures::Path("tone-44100.mp2")));
+
+    const TAudioInfo *mp3 = library->GetInfo(song);
+    EXPECT_EQ(mp3->Title, "Der Titel");
+    EXPECT_EQ(mp3->Artist, "Künstlerin");
+    EXPECT_EQ(mp3->Album, "Das Album");
+    EXPECT_EQ(mp3->Length, 1);
+
+    const TAudioInfo *mp2 = library->GetInfo(layer2);
+    EXPECT_EQ(mp2->Title, "song");
+    EXPECT_EQ(mp2->Artist, "");
+    EXPECT_EQ(mp2->Album, "");
+    EXPECT_EQ(mp2->Length, 1);
+}
+
+TEST_F(AudioLibraryTest, Mp3WithoutTitleOrWithoutFramesOrWithoutTag)
+{
+    using namespace id3writer;
+    std::string untitled = dir.Write(
+        "Ohne Titel.mp3", Tag(4, TextFrame(4, "TPE1", 0, "Band") + TextFrame(4, "TALB", 0, "Platte"), 64) + Mp3Audio());
+    const TAudioInfo *info = library->GetInfo(untitled);
+    EXPECT_EQ(info->Title, "Ohne Titel");
+    EXPECT_EQ(info->Artist, "Band");
+    EXPECT_EQ(info->Album, "Platte");
+    EXPECT_EQ(info->Length, 1);
+
+    std::string silent = dir.Write("leer.mp3", Tag(3, TextFrame(3, "TIT2", 0, "Still")) + std::string(4000, '\0'));
+    info = library->GetInfo(silent);
+    EXPECT_EQ(info->Title, "Still");
+    EXPECT_EQ(info->Length, 0);
+
+    info = library->GetInfo(dir.Write("bare.mp3", Mp3Audio()));
+    EXPECT_EQ(info->Title, "bare");
+    EXPECT_EQ(info->Length, 1);
+}
+
+TEST_F(AudioLibraryTest, TwoSpellingsGiveTwoRecords)
+{
+    std::string lower = dir.Copy("tone-44100-stereo.wav", "track.wav");
+    std::string upper = dir.Copy("tone-44100-stereo.wav", "TRACK.WAV");
+    const TAudioInfo *a = library->GetInfo(lower);
+    const TAudioInfo *b = library->GetInfo(upper);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a->FileName, lower);
+    EXPECT_EQ(b->FileName, upper);
+    EXPECT_EQ(b->Title, "TRACK");
+}
+
+TEST_F(AudioLibraryTest, OnlyExistingRegularFilesAreQueued)
+{
+    std::string folder = dir.Mkdir("folder.mp3");
+    folder.pop_back();
+    std::string fifo = dir.path() + "x.mp3";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    std::string dangling = dir.path() + "dangling.mp3";
+    ASSERT_EQ(symlink((dir.path() + "nowhere.mp3").c_str(), dangling.c_str()), 0);
+    std::string linked = dir.path() + "linked.wav";
+    std::string target = dir.Copy("short-0.3s.wav", "target.wav");
+    ASSERT_EQ(symlink(target.c_str(), linked.c_str()), 0);
+
+    for (const auto &name : {dir.path() + "missing.wav", folder, fifo, dangling, std::string()})
+        library->QueueFile(name, -1);
+    library->QueueFile(linked, -1);
+    ASSERT_TRUE(WaitForAnnouncements(1));
+    Settle();
+    EXPECT_EQ(AnnouncedNames(), std::vector<std::string>{linked});
+}
+
+TEST_F(AudioLibraryTest, AnMp3TheFileStreamCannotOpenIsMeasuredByTheEngine)
+{
+    using namespace id3writer;
+    std::string tagged = Tag(3, TextFrame(3, "TIT2", 0, "Nie gelesen")) + Mp3Audio();
+    // A name that is not UTF-8 cannot be turned into the stream's UTF-16 path,
+    // but the engine takes the 8-bit name as it is.
+    std::string odd = dir.Write("kaputt\xff.mp3", tagged);
+    const TAudioInfo *info = library->GetInfo(odd);
+    EXPECT_EQ(info->Title, "kaputt\xff");
+    EXPECT_EQ(info->Artist, "");
+    EXPECT_EQ(info->Length, 1);
+
+    std::string locked = dir.Write("locked.mp3", tagged);
+    ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root reads files without read permission";
+    info = library->GetInfo(locked);
+    EXPECT_EQ(info->Title, "locked");
+    EXPECT_EQ(info->Artist, "");
+    EXPECT_LT(info->Length, 0); // the engine cannot open it either
+}
+
+TEST_F(AudioLibraryTest, AFileTheEngineCannotOpenHasANegativeLength)
+{
+    const TAudioInfo *info = library->GetInfo(dir.Write("noise.wav", std::string(5000, 'x')));
+    EXPECT_LT(info->Length, 0);
+    EXPECT_EQ(info->Title, "noise");
+    info = library->GetInfo(dir.Write("empty.ogg", ""));
+    EXPECT_LT(info->Length, 0);
+}
+
+TEST_F(AudioLibraryTest, AFailedEntryShowsOneBoxWhileTheWorkerWaitsAndIsNotRetried)
+{
+    std::string bad = dir.Copy("short-0.3s.wav", "bad.wav");
+    std::string good = dir.Copy("short-0.3s.wav", "good.wav");
+    std::atomic<int> badReads{0}, goodReads{0};
+    library->SetReader([&](const std::string &name, TAudioInfo &out) {
+        if (name == bad) {
+            ++badReads;
+            throw std::runtime_error("Lesefehler in bad.wav");
+        }
+        ++goodReads;
+        TAudioLibrary::ReadInfo(name, out);
+    });
+    library->QueueFile(bad, -1);
+    library->QueueFile(good, -1);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(badReads, 1);
+    EXPECT_EQ(goodReads, 0); // waits for the box to be closed
+    EXPECT_TRUE(main.Boxes().empty());
+
+    ASSERT_TRUE(WaitForAnnouncements(1));
+    Settle();
+    ASSERT_EQ(main.Boxes().size(), 1u);
+    EXPECT_EQ(main.Boxes()[0].caption, "Fehler");
+    EXPECT_EQ(main.Boxes()[0].text, "Lesefehler in bad.wav");
+    EXPECT_EQ(badReads, 1);
+    EXPECT_EQ(AnnouncedNames(), std::vector<std::string>{good});
+
+    EXPECT_THROW(library->GetInfo(bad), std::runtime_error);
+    EXPECT_EQ(main.Boxes().size(), 1u); // GetInfo's errors go to its caller
+    EXPECT_EQ(announced.size(), 1u);
+}
+
+TEST_F(AudioLibraryTest, DestroyingStopsTheWorkerInTheMiddleOfAFile)
+{
+    Gate gate;
+    std::string slow = dir.Copy("short-0.3s.wav", "slow.wav");
+    library->SetReader([&](const std::string &name, TAudioInfo &out) {
+        gate.Wait();
+        TAudioLibrary::ReadInfo(name, out);
+    });
+    library->QueueFile(slow, -1);
+    gate.AwaitReached();
+    std::thread opener([&] {
+        std::this_thread::sleep_for(100ms);
+        gate.Open();
+    });
+    library.reset(); // waits for the read, then frees the records
+    opener.join();
+    main.RunPending(); // the announcement of a library that is gone does nothing
+    EXPECT_TRUE(announced.empty());
+}
+
+TEST_F(AudioLibraryTest, DestroyingWhileTheWorkerWaitsForItsBox)
+{
+    library->SetReader([](const std::string &, TAudioInfo &) { throw std::runtime_error("kaputt"); });
+    library->QueueFile(dir.Copy("short-0.3s.wav", "bad.wav"), -1);
+    std::this_thread::sleep_for(100ms);
+    library.reset(); // must not hang on the box nobody has shown
+    main.RunPending();
+    EXPECT_TRUE(main.Boxes().empty());
+}
+
+TEST_F(AudioLibraryTest, AHundredFilesQueuedWhileTheWorkerRunsGiveOneRecordEach)
+{
+    std::vector<std::string> files;
+    for (int i = 0; i < 100; ++i)
+        files.push_back(dir.Write("f" + std::to_string(i) + ".wav", std::string(100, 'x')));
+    std::map<std::string, const TAudioInfo *> asked;
+    for (int i = 0; i < 100; ++i) {
+        library->QueueFile(files[i], -1);
+        if (i % 7 == 3) // the player asks meanwhile, racing with the worker
+            asked[files[i / 2]] = library->GetInfo(files[i / 2]);
+        if (i % 10 == 0)
+            main.RunPending();
+    }
+    std::set<std::string> seen;
+    ASSERT_TRUE(main.RunUntil([&] {
+        seen.clear();
+        for (auto *info : announced)
+            seen.insert(info->FileName);
+        return seen.size() == files.size();
+    }));
+    Settle();
+    std::map<std::string, const TAudioInfo *> record;
+    for (auto *info : announced) {
+        auto [it, fresh] = record.emplace(info->FileName, info);
+        EXPECT_EQ(it->second, info) << info->FileName << " has two records";
+    }
+    for (auto &[name, info] : asked)
+        EXPECT_EQ(record[name], info);
+    for (const auto &f : files)
+        EXPECT_EQ(library->GetInfo(f), record[f]);
+}
