@@ -6,13 +6,20 @@
 const char *DriveKindName(TDriveKind kind)
 {
     switch (kind) {
-    case dkFloppy: return "3½-Diskette";
-    case dkRemovable: return "Wechseldatenträger";
-    case dkFixed: return "Lokaler Datenträger";
-    case dkCdRom: return "CD";
-    case dkNetwork: return "Netzwerklaufwerk";
-    case dkRamDisk: return "RAM-Laufwerk";
-    case dkUnknown: break;
+    case dkFloppy:
+        return "3½-Diskette";
+    case dkRemovable:
+        return "Wechseldatenträger";
+    case dkFixed:
+        return "Lokaler Datenträger";
+    case dkCdRom:
+        return "CD";
+    case dkNetwork:
+        return "Netzwerklaufwerk";
+    case dkRamDisk:
+        return "RAM-Laufwerk";
+    case dkUnknown:
+        break;
     }
     return "Laufwerk";
 }
@@ -24,7 +31,9 @@ TDriveArray GetDrives()
 
 TDriveKind GetDriveKind(const std::string &root)
 {
-    const std::string wanted = !root.empty() && root.back() == '/' ? root : root + "/";
+    if (root.empty())
+        return dkUnknown;
+    const std::string wanted = root.back() == '/' ? root : root + "/";
     for (const auto &volume : platform::ListVolumes(platform::CurrentDriveSource()))
         if (volume.root == wanted)
             return volume.kind;

@@ -20,9 +20,9 @@ const std::set<std::string> kOpticalTypes = {"iso9660", "udf"};
 const std::set<std::string> kRamTypes = {"tmpfs", "ramfs"};
 // Kernel and container file systems; some name a device under /dev/ anyway.
 const std::set<std::string> kPseudoTypes = {
-    "proc",      "sysfs",    "cgroup",      "cgroup2",  "devtmpfs", "devpts",   "mqueue",    "overlay",
-    "autofs",    "debugfs",  "tracefs",     "securityfs", "pstore", "bpf",      "hugetlbfs", "fusectl",
-    "configfs",  "binfmt_misc", "efivarfs", "nsfs",     "rpc_pipefs", "selinuxfs", "rootfs", "squashfs",
+    "proc",     "sysfs",       "cgroup",   "cgroup2",    "devtmpfs",   "devpts",    "mqueue",    "overlay",
+    "autofs",   "debugfs",     "tracefs",  "securityfs", "pstore",     "bpf",       "hugetlbfs", "fusectl",
+    "configfs", "binfmt_misc", "efivarfs", "nsfs",       "rpc_pipefs", "selinuxfs", "rootfs",    "squashfs",
 };
 // Local file systems whose mounts name a dataset, not a device.
 const std::set<std::string> kPoolTypes = {"zfs"};
@@ -47,9 +47,10 @@ std::string DecodeOctalEscapes(const std::string &field)
 {
     std::string out;
     for (size_t i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size() && IsOctal(field[i + 1], '3') &&
-            IsOctal(field[i + 2]) && IsOctal(field[i + 3])) {
-            out += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 + (field[i + 3] - '0'));
+        if (field[i] == '\\' && i + 3 < field.size() && IsOctal(field[i + 1], '3') && IsOctal(field[i + 2]) &&
+            IsOctal(field[i + 3])) {
+            out += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 +
+                                     (field[i + 3] - '0'));
             i += 3;
         } else {
             out += field[i];
@@ -167,7 +168,8 @@ std::optional<bool> RemovableFlag(const DriveSource &source, const std::string &
     std::string disk = name.substr(0, end);
     if (auto it = source.removable.find(disk); it != source.removable.end())
         return it->second;
-    if (disk.size() > 1 && disk.back() == 'p' && disk[disk.size() - 2] >= '0' && disk[disk.size() - 2] <= '9') {
+    if (disk.size() > 1 && disk.back() == 'p' && disk[disk.size() - 2] >= '0' &&
+        disk[disk.size() - 2] <= '9') {
         disk.pop_back();
         if (auto it = source.removable.find(disk); it != source.removable.end())
             return it->second;

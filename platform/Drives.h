@@ -25,8 +25,8 @@ struct LabelEntry {
 };
 
 struct DriveSource {
-    std::string mounts;                   // the text of /proc/self/mounts
-    std::vector<LabelEntry> labels;       // the links of /dev/disk/by-label
+    std::string mounts;                    // the text of /proc/self/mounts
+    std::vector<LabelEntry> labels;        // the links of /dev/disk/by-label
     std::map<std::string, bool> removable; // /sys/block/<disk>/removable by disk name ("sdb")
     // Resolves a device path that is itself a link (/dev/mapper/NAME,
     // /dev/disk/by-uuid/...) to the real device; none leaves paths as they are.

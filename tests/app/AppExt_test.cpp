@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
-#include <thread>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {

@@ -111,7 +111,8 @@ TEST(Drives, LaptopWithStickCdShareAndRamDisk)
 TEST(Drives, ContainerWithOverlayRoot)
 {
     DriveSource source;
-    source.mounts = R"(overlay / overlay rw,relatime,lowerdir=/var/lib/docker/overlay2/l/A:/var/lib/docker/overlay2/l/B,upperdir=/var/lib/docker/overlay2/x/diff 0 0
+    source.mounts =
+        R"(overlay / overlay rw,relatime,lowerdir=/var/lib/docker/overlay2/l/A:/var/lib/docker/overlay2/l/B,upperdir=/var/lib/docker/overlay2/x/diff 0 0
 proc /proc proc rw,nosuid,nodev,noexec,relatime 0 0
 tmpfs /dev tmpfs rw,nosuid,size=65536k,mode=755,inode64 0 0
 devpts /dev/pts devpts rw,nosuid,noexec,relatime,gid=5,mode=620,ptmxmode=666 0 0
@@ -201,8 +202,8 @@ TEST(Drives, RemovableFromTheDiskOfAPartitionOrTheMountPlace)
     std::vector<TDriveKind> kinds;
     for (const auto &v : ListVolumes(source))
         kinds.push_back(v.kind);
-    EXPECT_EQ(kinds, (std::vector<TDriveKind>{dkFixed, dkRemovable, dkFixed, dkRemovable, dkFixed, dkRemovable,
-                                              dkRemovable, dkFloppy, dkCdRom}));
+    EXPECT_EQ(kinds, (std::vector<TDriveKind>{dkFixed, dkRemovable, dkFixed, dkRemovable, dkFixed,
+                                              dkRemovable, dkRemovable, dkFloppy, dkCdRom}));
 }
 
 TEST(Drives, MountTableEscapesAreDecoded)
