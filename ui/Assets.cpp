@@ -1,5 +1,11 @@
 #include "ui/Assets.h"
 
+#include <QImage>
+#include <QPainter>
+#include <QPixmapCache>
+#include <QSvgRenderer>
+#include <cmath>
+
 static void InitAssetsResource()
 {
     Q_INIT_RESOURCE(assets);
@@ -68,4 +74,25 @@ QList<QIcon> TreeIcons()
     for (int i = 0; i < kTreeImageCount; ++i)
         icons << QIcon(TreeImage(i));
     return icons;
+}
+
+QPixmap SvgPixmap(const QString &path, QSize size, qreal devicePixelRatio)
+{
+    InitAssets();
+    const QString key =
+        QStringLiteral("klangdeck:%1:%2x%3@%4").arg(path).arg(size.width()).arg(size.height()).arg(devicePixelRatio);
+    QPixmap pixmap;
+    if (QPixmapCache::find(key, &pixmap))
+        return pixmap;
+    const QSize pixels(int(std::ceil(size.width() * devicePixelRatio)), int(std::ceil(size.height() * devicePixelRatio)));
+    QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QSvgRenderer renderer(path);
+    QPainter painter(&image);
+    renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(pixels)));
+    painter.end();
+    pixmap = QPixmap::fromImage(image);
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    QPixmapCache::insert(key, pixmap);
+    return pixmap;
 }

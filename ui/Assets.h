@@ -17,6 +17,7 @@
 
 #include <QIcon>
 #include <QList>
+#include <QPixmap>
 #include <QString>
 
 enum class ButtonState { Normal, Pressed, Hover, Disabled };
@@ -40,6 +41,10 @@ QString ModeImage(int mode);
 QString MenuImage(int index);
 // index 0..8; an index out of range gives an empty string.
 QString TreeImage(int index);
+
+// The picture at path drawn at size for the given device pixel ratio; kept in
+// the pixmap cache, so each picture is rendered once per size and ratio.
+QPixmap SvgPixmap(const QString &path, QSize size, qreal devicePixelRatio);
 
 // Icons for menus and the tree, sharp at every device pixel ratio.
 QIcon MenuIcon(int index);
