@@ -14,6 +14,9 @@ namespace {
 
 std::mutex hooksMutex;
 Hooks installed;
+// Held while a task is handed over, so that once UninstallHooks returns no
+// thread is still inside the old hook (whose queue may be gone by then).
+std::mutex postMutex;
 std::thread::id mainThread;
 std::atomic<bool> shutDown{false};
 std::atomic<bool> terminateRequested{false};
@@ -44,6 +47,7 @@ void InstallHooks(Hooks hooks)
 void UninstallHooks()
 {
     Shutdown();
+    std::lock_guard post(postMutex);
     std::lock_guard lock(hooksMutex);
     installed = Hooks{};
 }
@@ -56,12 +60,17 @@ bool IsMainThread()
 
 bool PostToMainThread(Task task)
 {
+    std::lock_guard post(postMutex);
     if (shutDown)
         return false;
-    auto hooks = current();
-    if (!hooks.postToMainThread)
+    std::function<void(Task)> hand;
+    {
+        std::lock_guard lock(hooksMutex);
+        hand = installed.postToMainThread;
+    }
+    if (!hand)
         return false;
-    hooks.postToMainThread(std::move(task));
+    hand(std::move(task));
     return true;
 }
 

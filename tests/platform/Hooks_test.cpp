@@ -131,6 +131,23 @@ TEST(Hooks, ReinstallingAfterShutdownKeepsWaitersReleased)
     }
 }
 
+TEST(Hooks, UninstallWaitsForATaskBeingHandedOver)
+{
+    std::atomic<bool> inside{false}, handed{false};
+    platform::Hooks hooks;
+    hooks.postToMainThread = [&](platform::Task) {
+        inside = true;
+        std::this_thread::sleep_for(100ms);
+        handed = true;
+    };
+    platform::InstallHooks(hooks);
+    std::thread worker([] { platform::PostToMainThread([] {}); });
+    ASSERT_TRUE(WaitFor(inside, 5000ms));
+    platform::UninstallHooks();
+    EXPECT_TRUE(handed);
+    worker.join();
+}
+
 TEST(Hooks, PostingWithoutHooksFails)
 {
     platform::UninstallHooks();
