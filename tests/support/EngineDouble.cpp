@@ -536,6 +536,20 @@ DWORD BASS_ChannelIsActive(DWORD handle)
     return logged(w, "BASS_ChannelIsActive", {handle}, s ? s->state : DWORD{BASS_ACTIVE_STOPPED});
 }
 
+BOOL BASS_ChannelGetInfo(DWORD handle, BASS_CHANNELINFO *info)
+{
+    World &w = world();
+    std::lock_guard lock(w.mutex);
+    Stream *s = live(w, handle);
+    if (s && !info) {
+        lastError = BASS_ERROR_ILLPARAM;
+        s = nullptr;
+    }
+    if (s)
+        *info = {s->rate, s->channels, s->decode ? DWORD{BASS_STREAM_DECODE} : DWORD{0}};
+    return logged(w, "BASS_ChannelGetInfo", {handle, info}, BOOL(s != nullptr));
+}
+
 QWORD BASS_ChannelGetLength(DWORD handle)
 {
     World &w = world();
