@@ -86,19 +86,27 @@ std::string DecodeUdevEscapes(const std::string &name)
     return out;
 }
 
-// "/dev/disk/by-label/../../sdb1" gives "/dev/sdb1".
-std::string NormalisePath(const std::string &path)
+// The non-empty elements of a path.
+std::vector<std::string> SplitPath(const std::string &path)
 {
     std::vector<std::string> parts;
     std::stringstream in(path);
     std::string part;
-    while (std::getline(in, part, '/')) {
-        if (part.empty() || part == ".")
-            continue;
+    while (std::getline(in, part, '/'))
+        if (!part.empty())
+            parts.push_back(part);
+    return parts;
+}
+
+// "/dev/disk/by-label/../../sdb1" gives "/dev/sdb1".
+std::string NormalisePath(const std::string &path)
+{
+    std::vector<std::string> parts;
+    for (const auto &part : SplitPath(path)) {
         if (part == "..") {
             if (!parts.empty())
                 parts.pop_back();
-        } else {
+        } else if (part != ".") {
             parts.push_back(part);
         }
     }
@@ -116,12 +124,7 @@ std::string Resolve(const DriveSource &source, const std::string &device)
 // The mount points the desktop gives RAM disks of their own.
 bool IsUserMountPoint(const std::string &mountPoint)
 {
-    std::vector<std::string> parts;
-    std::stringstream in(mountPoint);
-    std::string part;
-    while (std::getline(in, part, '/'))
-        if (!part.empty())
-            parts.push_back(part);
+    const auto parts = SplitPath(mountPoint);
     if (parts.size() == 2 && (parts[0] == "mnt" || parts[0] == "media"))
         return true;
     if (parts.size() == 3 && parts[0] == "media")
