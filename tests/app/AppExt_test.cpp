@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <poll.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -49,7 +51,12 @@ std::vector<int> DrawsOfAStart()
     }
     close(fds[1]);
     std::vector<int> draws(count);
-    const ssize_t got = read(fds[0], draws.data(), count * sizeof(int));
+    ssize_t got = -1;
+    pollfd ready{fds[0], POLLIN, 0};
+    if (poll(&ready, 1, 10000) == 1)
+        got = read(fds[0], draws.data(), count * sizeof(int));
+    else
+        kill(child, SIGKILL); // a lock another thread held at the fork
     close(fds[0]);
     int status = 0;
     waitpid(child, &status, 0);
