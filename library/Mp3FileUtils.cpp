@@ -119,6 +119,7 @@ TTntFileStream::TTntFileStream(const std::u16string &fileName)
         fd = -1;
         RaiseOpenError(path, code);
     }
+    size = st.st_size;
 }
 
 TTntFileStream::~TTntFileStream()
@@ -129,11 +130,10 @@ TTntFileStream::~TTntFileStream()
 
 int64_t TTntFileStream::Seek(int64_t offset, TSeekOrigin origin)
 {
-    int whence = origin == soBeginning ? SEEK_SET : origin == soCurrent ? SEEK_CUR : SEEK_END;
-    off_t result = ::lseek(fd, offset, whence);
-    if (result < 0)
-        result = ::lseek(fd, 0, SEEK_CUR);
-    return result;
+    int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? position : size;
+    if (base + offset >= 0)
+        position = base + offset;
+    return position;
 }
 
 int64_t TTntFileStream::Read(void *buffer, int64_t count)
@@ -141,21 +141,19 @@ int64_t TTntFileStream::Read(void *buffer, int64_t count)
     int64_t done = 0;
     auto *out = static_cast<char *>(buffer);
     while (done < count) {
-        ssize_t n = ::read(fd, out + done, static_cast<size_t>(std::min<int64_t>(count - done, 1 << 30)));
+        ssize_t n = ::pread(fd, out + done, static_cast<size_t>(std::min<int64_t>(count - done, 1 << 30)),
+                            position + done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
         done += n;
     }
+    position += done;
     return done;
 }
 
-int64_t TTntFileStream::GetSize()
-{
-    struct stat st;
-    return ::fstat(fd, &st) == 0 ? st.st_size : 0;
-}
+int64_t TTntFileStream::GetSize() { return size; }
 
 bool UnicodeFileExists(const std::u16string &fileName)
 {
@@ -255,6 +253,50 @@ bool DecodeUtf8(const uint8_t *bytes, int64_t count, std::u16string &out)
     }
     return true;
 }
+
+// Exact reads of the frame walk, served from one chunk of the tag at a time so
+// that small headers and bodies do not each cost a read from the file. Bodies
+// of a chunk or more go straight from the stream to their frame.
+class FrameReader {
+public:
+    FrameReader(TStream &stream, int64_t position, int64_t tagEnd) : stream(stream), position(position), tagEnd(tagEnd)
+    {
+    }
+
+    void Read(uint8_t *out, int64_t count)
+    {
+        while (count > 0) {
+            int64_t offset = position - chunkStart;
+            if (offset >= 0 && offset < chunkLength) {
+                int64_t n = std::min(count, chunkLength - offset);
+                std::memcpy(out, chunk + offset, static_cast<size_t>(n));
+                out += n;
+                count -= n;
+                position += n;
+                continue;
+            }
+            stream.SetPosition(position);
+            if (count >= kChunkSize) {
+                stream.ReadBuffer(out, count);
+                position += count;
+                return;
+            }
+            chunkStart = position;
+            chunkLength = stream.Read(chunk, std::max(count, std::min<int64_t>(kChunkSize, tagEnd - position)));
+            if (chunkLength < count)
+                throw EReadError("Stream read error");
+        }
+    }
+
+private:
+    static constexpr int64_t kChunkSize = 4096;
+    TStream &stream;
+    int64_t position;
+    int64_t tagEnd;
+    int64_t chunkStart = 0;
+    int64_t chunkLength = 0;
+    uint8_t chunk[kChunkSize];
+};
 
 } // namespace
 
@@ -361,10 +403,11 @@ TMp3Result TID3v2Tag::ReadFrameList(TStream &stream, int64_t start)
         const int64_t streamSize = source.GetSize();
         // Decoded bytes stand for the tag after its header, so they end where the tag ends.
         const int64_t tagEnd = resynchronised ? streamSize : TagSize;
+        FrameReader reader(source, start, tagEnd);
         int64_t position = start;
         while (position < tagEnd - PaddingSize && position < streamSize) {
             uint8_t header[10];
-            source.ReadBuffer(header, headerLength);
+            reader.Read(header, headerLength);
             position += headerLength;
             if (!std::all_of(header, header + idLength, IsFrameIDChar)) {
                 PaddingSize = static_cast<int32_t>(tagEnd - (position - headerLength));
@@ -386,7 +429,7 @@ TMp3Result TID3v2Tag::ReadFrameList(TStream &stream, int64_t start)
             frame.Header.assign(header, header + headerLength);
             if (size > 0) {
                 frame.Data.resize(static_cast<size_t>(size));
-                source.ReadBuffer(frame.Data.data(), size);
+                reader.Read(frame.Data.data(), size);
                 position += size;
             }
             Frames.push_back(std::move(frame));

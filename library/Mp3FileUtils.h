@@ -62,8 +62,9 @@ private:
     int64_t position = 0;
 };
 
-// A read-only stream over a file named by a UTF-16 path. Raises EFOpenError
-// when the file cannot be opened. Destroying it closes the file.
+// A read-only stream over a regular file named by a UTF-16 path. Raises
+// EFOpenError when the file cannot be opened or is no regular file (a FIFO or
+// device is refused without waiting). Destroying it closes the file.
 class TTntFileStream : public TStream {
 public:
     explicit TTntFileStream(const std::u16string &fileName);
@@ -76,6 +77,9 @@ public:
 
 private:
     int fd = -1;
+    // Kept here rather than in the kernel: every read is a pread at this offset.
+    int64_t position = 0;
+    int64_t size = 0; // taken when the file is opened
 };
 
 // True when the path names a regular file (links followed).

@@ -1,5 +1,6 @@
 #include "library/Mp3FileUtils.h"
 #include "platform/Text.h"
+#include "tests/support/Fixtures.h"
 #include "tests/support/Id3Writer.h"
 #include "tests/support/TestHooks.h"
 
@@ -338,4 +339,32 @@ TEST(ID3v2Reader, ReadingAgainStartsFromTheResetState)
     EXPECT_EQ(tag.MajorVersion, 3);
     EXPECT_TRUE(tag.Frames.empty());
     EXPECT_EQ(tag.Title(), u"");
+}
+
+// Frames of every size, across the chunks the reader takes from the file,
+// come back byte for byte.
+TEST(ID3v2Reader, LargeAndOddSizedFramesComeBackWhole)
+{
+    std::vector<std::string> bodies;
+    std::string frames;
+    for (size_t size : {1u, 4095u, 4096u, 4097u, 30u * 1024u, 9u, 8191u, 3u, 70000u}) {
+        std::string body;
+        for (size_t i = 0; i < size; ++i)
+            body += static_cast<char>((i * 31 + size) % 251);
+        bodies.push_back(body);
+        frames += Frame(3, "APIC", body);
+    }
+    frames += TextFrame(3, "TIT2", 0, "Ende");
+    for (size_t skew : {0u, 1u, 4090u}) {
+        std::string tag = Tag(3, Frame(3, "TXXX", std::string(skew, 'x')) + frames, 333);
+        fixtures::TempDir dir;
+        TTntFileStream file(platform::Utf8ToUtf16(dir.Write("gross.mp3", tag + "\xFF\xFB")));
+        TID3v2Tag tag3;
+        ASSERT_EQ(tag3.ReadTag(file), mrOk);
+        ASSERT_EQ(tag3.Frames.size(), bodies.size() + 2);
+        for (size_t i = 0; i < bodies.size(); ++i)
+            EXPECT_TRUE(std::string(tag3.Frames[i + 1].Data.begin(), tag3.Frames[i + 1].Data.end()) == bodies[i]) << i;
+        EXPECT_EQ(Utf8(tag3.Title()), "Ende");
+        EXPECT_EQ(tag3.PaddingSize, 333);
+    }
 }
