@@ -7,6 +7,7 @@
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QStyledItemDelegate>
 #include <algorithm>
 
@@ -180,6 +181,23 @@ private:
     TVirtualTree *Tree;
 };
 
+namespace {
+
+// In the tree a selected node's caption is highlighted, not the lines and
+// buttons to its left.
+class TTreeStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returnData) const override
+    {
+        if (hint == SH_ItemView_ShowDecorationSelected)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+} // namespace
+
 TVirtualTree::TVirtualTree(TVTMode mode, QWidget *parent)
     : QTreeView(parent), ViewMode(mode), Model(new TVirtualTreeModel(this, &Root)),
       RowHeight(mode == TVTMode::vmTree ? 18 : 15), Margin(mode == TVTMode::vmTree ? 1 : 6)
@@ -196,6 +214,9 @@ TVirtualTree::TVirtualTree(TVTMode mode, QWidget *parent)
     header()->setSectionsClickable(false);
     header()->setSortIndicatorShown(false);
     if (mode == TVTMode::vmTree) {
+        auto *style = new TTreeStyle;
+        style->setParent(this);
+        setStyle(style);
         setHeaderHidden(true);
         setRootIsDecorated(true);
         setItemsExpandable(true);
