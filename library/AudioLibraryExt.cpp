@@ -130,6 +130,32 @@ struct TAudioLibrary::Impl {
         return {stored, true};
     }
 
+    // The record of a file: the one stored, else read now and stored.
+    const TAudioInfo *Resolve(const std::string &fileName)
+    {
+        {
+            std::lock_guard lock(mutex);
+            if (const TAudioInfo *found = Find(fileName))
+                return found;
+        }
+        return Insert(Read(fileName)).first;
+    }
+
+    // Hands the announcement to the main thread. The receiver is looked up
+    // when it runs there, so that one unbound in the meantime (or a library
+    // destroyed) gets nothing.
+    void Announce(TAudioLibrary *sender, const TAudioInfo *record)
+    {
+        platform::PostToMainThread([shared = shared, sender, record] {
+            TAudioLibrary::TInfoReadyEvent event;
+            {
+                std::lock_guard lock(shared->mutex);
+                event = shared->onInfoReady;
+            }
+            Notify(event, sender, record);
+        });
+    }
+
     void RemoveQueued(std::list<QueueEntry>::iterator it)
     {
         QueueIndex.erase(it->data.FileName);
@@ -203,19 +229,27 @@ void TAudioLibraryThread::Impl::Execute()
             SetIdlePriority(false);
             idle = false;
         }
+        const TAudioInfo *record = nullptr;
         try {
-            library.ProcessFile(fileName);
+            record = lib.Resolve(fileName);
         } catch (const std::exception &e) {
             ShowError(e.what());
         } catch (...) {
             ShowError("Unbekannter Fehler");
         }
-        // The entry taken may have been replaced by the main thread meanwhile
-        // (queued again with another priority); only the one taken goes.
-        std::lock_guard lock(lib.mutex);
-        auto it = lib.QueueIndex.find(fileName);
-        if (it != lib.QueueIndex.end() && it->second->id == id)
-            lib.RemoveQueued(it->second);
+        {
+            // The entry taken may have been replaced by the main thread
+            // meanwhile (queued again with another priority); only the one
+            // taken goes.
+            std::lock_guard lock(lib.mutex);
+            auto it = lib.QueueIndex.find(fileName);
+            if (it != lib.QueueIndex.end() && it->second->id == id)
+                lib.RemoveQueued(it->second);
+        }
+        // Announced only once the entry has gone: a receiver that queues the
+        // file again on hearing of it must not find it still waiting.
+        if (record)
+            lib.Announce(&library, record);
     }
 }
 
@@ -314,23 +348,7 @@ const TAudioInfo *TAudioLibrary::GetInfo(const std::string &fileName)
 
 void TAudioLibrary::ProcessFile(const std::string &fileName)
 {
-    const TAudioInfo *record;
-    {
-        std::lock_guard lock(impl->mutex);
-        record = impl->Find(fileName);
-    }
-    if (!record)
-        record = impl->Insert(impl->Read(fileName)).first;
-    // The receiver is looked up when the announcement runs, so that one
-    // unbound in the meantime (or a library destroyed) gets nothing.
-    platform::PostToMainThread([shared = impl->shared, sender = this, record] {
-        TInfoReadyEvent event;
-        {
-            std::lock_guard lock(shared->mutex);
-            event = shared->onInfoReady;
-        }
-        Notify(event, sender, record);
-    });
+    impl->Announce(this, impl->Resolve(fileName));
 }
 
 void TAudioLibrary::ReadInfo(const std::string &fileName, TAudioInfo &info)
