@@ -185,13 +185,12 @@ uint32_t BigEndian32(const uint8_t *b)
     return (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | b[3];
 }
 
-// Every FF 00 becomes FF.
-template <class Bytes> Bytes Resynchronise(const uint8_t *bytes, size_t count)
+// Every FF 00 becomes FF, in place; returns the new length.
+size_t Resynchronise(uint8_t *bytes, size_t count)
 {
-    Bytes out;
-    out.reserve(count);
+    size_t out = 0;
     for (size_t i = 0; i < count; ++i) {
-        out.push_back(static_cast<typename Bytes::value_type>(bytes[i]));
+        bytes[out++] = bytes[i];
         if (bytes[i] == 0xFF && i + 1 < count && bytes[i + 1] == 0x00)
             ++i;
     }
@@ -370,10 +369,10 @@ TMp3Result TID3v2Tag::ReadTagHeader(TStream &stream)
             // The tag after its header is stored unsynchronised as a whole: decode it
             // once and read the extended header and the frames from the decoded bytes.
             int64_t end = std::min<int64_t>(TagSize, stream.GetSize());
-            std::string raw(static_cast<size_t>(std::max<int64_t>(0, end - 10)), '\0');
-            stream.ReadBuffer(raw.data(), static_cast<int64_t>(raw.size()));
-            resynchronised = std::make_shared<TMemoryStream>(Resynchronise<std::string>(
-                reinterpret_cast<const uint8_t *>(raw.data()), raw.size()));
+            std::string bytes(static_cast<size_t>(std::max<int64_t>(0, end - 10)), '\0');
+            stream.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+            bytes.resize(Resynchronise(reinterpret_cast<uint8_t *>(bytes.data()), bytes.size()));
+            resynchronised = std::make_shared<TMemoryStream>(std::move(bytes));
             source = resynchronised.get();
         }
         if (HasExtendedHeader) {
@@ -464,7 +463,8 @@ std::u16string TID3v2Tag::FrameText(TFrameType frameType) const
     if (MajorVersion == 4 && frame.Header.size() == 10) {
         uint8_t formatFlags = frame.Header[9];
         if (formatFlags & 0x02) {
-            resynchronisedBody = Resynchronise<std::vector<uint8_t>>(body, static_cast<size_t>(length));
+            resynchronisedBody = frame.Data;
+            resynchronisedBody.resize(Resynchronise(resynchronisedBody.data(), resynchronisedBody.size()));
             body = resynchronisedBody.data();
             length = static_cast<int64_t>(resynchronisedBody.size());
         }
