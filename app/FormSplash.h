@@ -1,0 +1,74 @@
+// The splash window and the staged start-up it runs. Main thread.
+//
+// Shown modally by the program entry. Its timer's first tick fades it in,
+// runs the start-up stages one by one under their status texts, keeps it on
+// screen until 800 ms after the fade-in, shows the main window, fades it out
+// and closes it.
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QTimer;
+class TPicture;
+
+struct TStartupStage {
+    std::string Text;           // the status text shown while the stage runs
+    std::function<void()> Work; // may be empty; may throw
+};
+using TStartupStages = std::vector<TStartupStage>;
+
+// The program's own stages (app/Stages.cpp).
+TStartupStages MakeStartupStages();
+// Frees the program-wide objects the stages created, in their order of
+// release; each variable is left null.
+void FreeStartupObjects();
+
+class TSplashForm : public QDialog {
+    Q_OBJECT
+public:
+    using TClock = std::function<uint32_t()>;
+
+    explicit TSplashForm(TStartupStages stages = MakeStartupStages(), TClock clock = {});
+
+    static constexpr uint32_t FadeTime = 170;
+    static constexpr uint32_t MinimumDisplayTime = 800;
+    static const char *const ErrorCaption;
+    static const char *const ErrorText;
+
+    void TimerTimer();
+    void FormShow();
+
+    // The window's alpha value, 0 (transparent) to 255 (opaque).
+    int Alpha() const { return AlphaValue; }
+
+    TPicture *SplashImage;
+    QLabel *StatusLbl;
+    QTimer *Timer;
+
+protected:
+    // The steps the start-up takes around its stages; tests observe them.
+    virtual void SetAlpha(int alpha);
+    // Lets the window system handle what is pending, without waiting.
+    virtual void ProcessMessages();
+    // One round of a waiting loop: pending messages, then a short pause, so
+    // that waiting does not keep a processor busy.
+    virtual void WaitABit();
+    virtual void ShowMainWindow();
+
+    void showEvent(QShowEvent *event) override;
+
+private:
+    uint32_t Elapsed(uint32_t since) const { return Clock() - since; }
+    void RunStages();
+
+    TStartupStages Stages;
+    TClock Clock;
+    int AlphaValue = 0;
+};
+
+extern TSplashForm *SplashForm;

@@ -1,0 +1,30 @@
+// The main() of every Qt test suite: a QApplication on the offscreen
+// platform, then GoogleTest.
+#include <QApplication>
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+namespace {
+
+QtMessageHandler defaultHandler = nullptr;
+
+// The offscreen platform says so each time a window asks it for opacity or
+// raising; that is expected here and would bury the test output.
+void QuietHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("This plugin does not support")))
+        return;
+    defaultHandler(type, context, message);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    defaultHandler = qInstallMessageHandler(QuietHandler);
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

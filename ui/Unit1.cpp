@@ -1,0 +1,494 @@
+#include "ui/Unit1.h"
+
+#include "app/FormInfo.h"
+#include "library/AudioLibraryExt.h"
+#include "playback/BassExt.h"
+#include "playback/PlayerExt.h"
+#include "ui/AlignLayout.h"
+#include "ui/Assets.h"
+#include "ui/Fonts.h"
+#include "ui/ImageButton.h"
+#include "ui/TrackBar.h"
+#include "ui/VirtualTree.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
+#include <algorithm>
+#include <charconv>
+
+TForm1 *Form1 = nullptr;
+
+namespace {
+
+// A whole decimal number with an optional sign, nothing else.
+bool ParseDecimal(const std::string &text, int &value)
+{
+    const char *first = text.data(), *last = text.data() + text.size();
+    if (first != last && *first == '+')
+        ++first;
+    if (first == last || (*first == '-' && first + 1 == last))
+        return false;
+    auto [end, ec] = std::from_chars(first, last, value);
+    return ec == std::errc() && end == last;
+}
+
+} // namespace
+
+std::string ParseColumnSpec(const std::string &spec, std::vector<TColumnDef> &columns)
+{
+    std::string token;
+    TColumnDef column;
+    bool alignmentFollows = false;
+
+    // Ends the entry being read; false when its width is not a number and the
+    // entry is not the last.
+    auto endEntry = [&](bool last) {
+        if (alignmentFollows) {
+            if (token == "right")
+                column.Alignment = TColumnAlignment::Right;
+            else if (token == "Center")
+                column.Alignment = TColumnAlignment::Center;
+        } else if (!ParseDecimal(token, column.Width)) {
+            if (!last)
+                return false;
+            column.Width = 50;
+        }
+        token.clear();
+        columns.push_back(column);
+        return true;
+    };
+
+    for (char c : spec) {
+        switch (c) {
+        case '.':
+            column.Caption = token;
+            token.clear();
+            break;
+        case ':':
+            if (!ParseDecimal(token, column.Position))
+                column.Position = -1;
+            token.clear();
+            break;
+        case '?':
+            if (!ParseDecimal(token, column.Width))
+                column.Width = 50;
+            alignmentFollows = true;
+            token.clear();
+            break;
+        case '&':
+            if (!endEntry(false))
+                return "'" + token + "' ist kein gültiger Integerwert";
+            column = TColumnDef();
+            alignmentFollows = false;
+            break;
+        default:
+            token += c;
+        }
+    }
+    endEntry(true);
+    return {};
+}
+
+QStringList FilterToNameFilters(const std::string &filter)
+{
+    const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+    QStringList result;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts[i].trimmed();
+        // The dialog reads its patterns from the last bracket of the entry,
+        // separated by blanks.
+        if (description.endsWith(QLatin1Char(')'))) {
+            qsizetype open = description.lastIndexOf(QLatin1Char('('));
+            if (open >= 0)
+                description = description.left(open).trimmed();
+        }
+        QStringList patterns;
+        for (const QString &pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            if (!pattern.trimmed().isEmpty())
+                patterns << pattern.trimmed();
+        result << description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+    }
+    return result;
+}
+
+TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
+{
+    setWindowTitle(QStringLiteral("Klangdeck"));
+    setFont(SansFont(11));
+    resize(796, 545);
+    setMinimumSize(342, 223);
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    CreateMenus();
+    CreateClientArea();
+    CreatePlayPanel();
+
+    OpenDialog = new QFileDialog(this, QStringLiteral("Audiodateien auswählen"));
+    OpenDialog->setFileMode(QFileDialog::ExistingFiles);
+    PlayingTimer = new QTimer(this);
+    PlayingTimer->setInterval(1);
+}
+
+TForm1::~TForm1()
+{
+    FormDestroy();
+}
+
+void TForm1::CreateMenus()
+{
+    auto item = [this](QMenu *menu, const char *caption, QKeySequence shortcut, int image) {
+        QAction *action = menu->addAction(QString::fromUtf8(caption));
+        action->setShortcut(shortcut);
+        if (image >= 0)
+            action->setIcon(MenuIcon(image));
+        return action;
+    };
+    const QKeySequence none;
+    const QKeySequence ctrlEnter(Qt::CTRL | Qt::Key_Return);
+
+    FileMenu = menuBar()->addMenu(QStringLiteral("Datei"));
+    OpenItem = item(FileMenu, "&Öffnen...", QKeySequence(Qt::CTRL | Qt::Key_O), 10);
+    N2 = FileMenu->addSeparator();
+    PlayItem = item(FileMenu, "&Wiedergeben", ctrlEnter, 0);
+    PauseItem = item(FileMenu, "&Pause", ctrlEnter, 1);
+    StopItem = item(FileMenu, "&Stop", QKeySequence(Qt::CTRL | Qt::Key_S), 2);
+    N1 = FileMenu->addSeparator();
+    BackItem = item(FileMenu, "&Zurück", QKeySequence(Qt::ALT | Qt::Key_Left), 4);
+    NextItem = item(FileMenu, "W&eiter", QKeySequence(Qt::ALT | Qt::Key_Right), 3);
+    N7 = FileMenu->addSeparator();
+    QuitItem = item(FileMenu, "&Beenden", QKeySequence(Qt::ALT | Qt::Key_F4), -1);
+    connect(QuitItem, &QAction::triggered, this, &TForm1::QuitItemClick);
+
+    PlaymodeMenu = menuBar()->addMenu(QStringLiteral("Wiedergabemodus"));
+    PlayModeGroup = new QActionGroup(this);
+    PlayModeGroup->setExclusive(true);
+    auto modeItem = [&](const char *caption, QKeySequence shortcut, TPlayMode mode) {
+        QAction *action = item(PlaymodeMenu, caption, shortcut, 5 + mode);
+        action->setCheckable(true);
+        action->setData(int(mode)); // the mode this item selects
+        PlayModeGroup->addAction(action);
+        return action;
+    };
+    PlayModeDefaultItem = modeItem("&Wiedergeben", QKeySequence(Qt::Key_F9), pmDefault);
+    PlayModeTrackItem = modeItem("Diesen Track wiedergeben", none, pmTrack);
+    PlayModeRepeatItem = modeItem("&Track wiederholen", QKeySequence(Qt::Key_F10), pmRepeat);
+    PlayModeRepeatAllItem = modeItem("&Alle wiederholen", QKeySequence(Qt::Key_F11), pmRepeatAll);
+    PlayModeRandomItem = modeItem("&Zufällige Wiedergabe", QKeySequence(Qt::Key_F12), pmRandom);
+    PlayModeDefaultItem->setChecked(true);
+
+    HelpMenu = menuBar()->addMenu(QStringLiteral("Hilfe"));
+    InfoItem = item(HelpMenu, "&Info", none, -1);
+    connect(InfoItem, &QAction::triggered, this, &TForm1::InfoItemClick);
+}
+
+QWidget *TForm1::NewPanel(int width, int height)
+{
+    auto *panel = new QWidget(ClientArea);
+    panel->resize(width, height);
+    return panel;
+}
+
+void TForm1::CreateClientArea()
+{
+    ClientArea = new QWidget(this);
+    setCentralWidget(ClientArea);
+    ClientLayout = new TAlignLayout(ClientArea);
+
+    TopPnl = NewPanel(0, 5);
+    PlayPnl = NewPanel(788, 50);
+    LeftPnl = NewPanel(8, 0);
+    TreeView = new TVirtualTree(TVTMode::vmTree, ClientArea);
+    TreeView->resize(225, 0);
+    TreeView->SetImages(TreeIcons());
+    Splitter = NewPanel(8, 0);
+    Splitter->setCursor(Qt::SizeHorCursor);
+    Splitter->installEventFilter(this);
+    RightPnl = NewPanel(8, 0);
+    ListView = new TVirtualTree(TVTMode::vmList, ClientArea);
+
+    ClientLayout->AddWidget(TopPnl, TAlign::Top);
+    ClientLayout->AddWidget(PlayPnl, TAlign::Bottom);
+    ClientLayout->AddWidget(LeftPnl, TAlign::Left);
+    ClientLayout->AddWidget(TreeView, TAlign::Left);
+    ClientLayout->AddWidget(Splitter, TAlign::Left);
+    ClientLayout->AddWidget(RightPnl, TAlign::Right);
+    ClientLayout->AddWidget(ListView, TAlign::Client);
+}
+
+void TForm1::CreatePlayPanel()
+{
+    PlayLayout = new TAnchorLayout(QSize(788, 50), PlayPnl);
+
+    auto button = [this](const char *name, QRect rect) {
+        auto *b = new TImageButton(name, rect.width(), PlayPnl);
+        PlayLayout->AddWidget(b, rect);
+        return b;
+    };
+    PlayBtn = button("play", {8, 5, 41, 41});
+    PauseBtn = button("pause", {8, 5, 41, 41});
+    PauseBtn->hide();
+    StopBtn = button("stop", {50, 21, 25, 25});
+    BackBtn = button("back", {82, 13, 33, 33});
+    NextBtn = button("next", {115, 13, 33, 33});
+
+    TitleLbl = new QLabel(QStringLiteral("[(Artist - )Title]"), PlayPnl);
+    TitleLbl->setFont(SansFont(11));
+    PlayLayout->AddWidget(TitleLbl, {168, 5, 553, 13}, akLeft | akTop | akRight);
+    TimeLbl = new QLabel(QStringLiteral("[mm:ss]"), PlayPnl);
+    TimeLbl->setFont(SansFont(11));
+    TimeLbl->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    PlayLayout->AddWidget(TimeLbl, {726, 5, 35, 13}, akTop | akRight);
+
+    PlayModeBox = new QWidget(PlayPnl);
+    PlayLayout->AddWidget(PlayModeBox, {765, 5, 16, 16}, akTop | akRight);
+    struct Mode {
+        TModeButton **Button;
+        const char *Hint;
+    };
+    const Mode modes[] = {{&PlayModeDefaultBtn, "Wiedergeben"},
+                          {&PlayModeTrackBtn, "Diesen Track wiedergeben"},
+                          {&PlayModeRepeatBtn, "Track wiederholen"},
+                          {&PlayModeRepeatAllBtn, "Alle wiederholen"},
+                          {&PlayModeRandomBtn, "Zufällige Wiedergabe"}};
+    for (int mode = 0; mode < kPlayModeCount; ++mode) {
+        auto *b = new TModeButton(ModeImage(mode), QString::fromUtf8(modes[mode].Hint), PlayModeBox);
+        b->move(0, 0);
+        b->Tag = (mode + 1) % kPlayModeCount; // the mode a click selects
+        b->setVisible(mode == pmDefault);
+        *modes[mode].Button = b;
+    }
+
+    TrackBar = new TTrackBar(PlayPnl);
+    PlayLayout->AddWidget(TrackBar, {168, 24, 615, 17}, akLeft | akTop | akRight);
+    TrackButton = TrackBar->TrackButton();
+}
+
+int TForm1::ClientWidth() const
+{
+    return ClientArea->width();
+}
+
+int TForm1::OuterWidth() const
+{
+    return frameGeometry().width();
+}
+
+void TForm1::InitContent()
+{
+    // Step 1: the tree and the list get their per-node records here.
+
+    Player->OnStateChange = [this](TKlangdeck *sender) { PlayerStateChange(sender); };
+    Player->OnTrackChange = [this](TKlangdeck *sender) { PlayerTrackChange(sender); };
+    Player->OnPlaylistChange = [this](TKlangdeck *sender) { PlayerPlaylistChange(sender); };
+    Player->OnTrackEnd = [this](TKlangdeck *sender) { PlayerTrackEnd(sender); };
+    AudioLibrary->SetOnInfoReady(
+        [this](TAudioLibrary *sender, const TAudioInfo *info) { LibraryTrackInfo(sender, info); });
+
+    ViewPlaylist = std::make_unique<TPlaylist>();
+    ViewPlaylist->OnChange = [this](TPlaylist *sender) { ViewPlaylistChange(sender); };
+
+    SplitterDragging = false;
+    TrackDragging = false;
+
+    // Steps 5 and 6: the tree's roots and drives are added here, then
+    // "Arbeitsplatz" is selected and expanded.
+
+    TimeLbl->setText(QStringLiteral("00:00"));
+    TitleLbl->setText(QString());
+
+    UpdateControls();
+
+    FileColumnSpec = "Titel.0:150&Interpret.1:150&Album.2:100&Länge.3:100?right&Dateiname.4:250";
+
+    OpenDialog->setNameFilters(FilterToNameFilters(BassController->Filter));
+}
+
+void TForm1::ApplyColumnSpec(const std::string &Spec)
+{
+    if (Spec == ColumnSpec)
+        return;
+    ColumnSpec = Spec;
+
+    std::vector<TColumnDef> columns;
+    const std::string error = ParseColumnSpec(Spec, columns);
+
+    ListView->BeginHeaderUpdate();
+    ListView->ClearColumns();
+    for (const TColumnDef &column : columns) {
+        const Qt::Alignment alignment = column.Alignment == TColumnAlignment::Right    ? Qt::AlignRight
+                                        : column.Alignment == TColumnAlignment::Center ? Qt::AlignHCenter
+                                                                                       : Qt::AlignLeft;
+        const int index =
+            ListView->AddColumn(QString::fromStdString(column.Caption), column.Width, alignment);
+        // A position beyond the columns made so far puts the column last.
+        if (column.Position >= 0)
+            ListView->MoveColumn(index, std::min(column.Position, index));
+    }
+    ListView->EndHeaderUpdate();
+
+    if (!error.empty())
+        throw EConvertError(error);
+}
+
+void TForm1::CheckWidths()
+{
+    ClientLayout->Realign();
+    if (ListView->width() < 176) {
+        TreeView->resize(ClientWidth() - 200, TreeView->height());
+        ClientLayout->Realign();
+    }
+    if (TreeView->width() < 100) {
+        TreeView->hide();
+        LeftPnl->hide();
+        ClientLayout->Realign();
+    }
+}
+
+void TForm1::FormShow()
+{
+    ApplyColumnSpec(FileColumnSpec);
+}
+
+void TForm1::FormResize()
+{
+    CheckWidths();
+}
+
+void TForm1::FormDestroy()
+{
+    if (Destroyed)
+        return;
+    Destroyed = true;
+    // The player and the library outlive the window; nothing of theirs may
+    // reach it any more.
+    if (Player) {
+        Player->OnStateChange = nullptr;
+        Player->OnTrackChange = nullptr;
+        Player->OnPlaylistChange = nullptr;
+        Player->OnTrackEnd = nullptr;
+    }
+    if (AudioLibrary)
+        AudioLibrary->SetOnInfoReady(nullptr);
+    ViewPlaylist.reset();
+}
+
+void TForm1::QuitItemClick()
+{
+    close();
+}
+
+void TForm1::InfoItemClick()
+{
+    if (!InfoForm)
+        return;
+    InfoForm->show();
+    InfoForm->raise();
+    InfoForm->activateWindow();
+}
+
+void TForm1::SplitterMouseDown(Qt::MouseButton button, int x)
+{
+    if (button != Qt::LeftButton)
+        return;
+    SplitterStartX = x + Splitter->x();
+    SplitterStartWidth = TreeView->isHidden() ? 0 : TreeView->width();
+    TreeView->resize(std::min(SplitterStartWidth, OuterWidth() - 200), TreeView->height());
+    ClientLayout->Realign();
+    SplitterDragging = true;
+}
+
+void TForm1::SplitterMouseMove(int x)
+{
+    if (!SplitterDragging)
+        return;
+    const int p = x + Splitter->x();
+    const int w = SplitterStartWidth + p - SplitterStartX;
+    if (w < 100) {
+        TreeView->hide();
+    } else {
+        TreeView->resize(std::min(w, ClientWidth() - 200), TreeView->height());
+        TreeView->show();
+    }
+    LeftPnl->setHidden(TreeView->isHidden());
+    CheckWidths();
+}
+
+void TForm1::SplitterMouseUp(Qt::MouseButton button)
+{
+    if (button == Qt::LeftButton)
+        SplitterDragging = false;
+}
+
+void TForm1::PlayerStateChange(TKlangdeck *)
+{
+}
+
+void TForm1::PlayerTrackChange(TKlangdeck *)
+{
+}
+
+void TForm1::PlayerPlaylistChange(TKlangdeck *)
+{
+}
+
+void TForm1::PlayerTrackEnd(TKlangdeck *)
+{
+}
+
+void TForm1::LibraryTrackInfo(TAudioLibrary *, const TAudioInfo *)
+{
+}
+
+void TForm1::ViewPlaylistChange(TPlaylist *)
+{
+}
+
+void TForm1::UpdateControls()
+{
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TForm1::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    FormResize();
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Splitter) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress: {
+            auto *mouse = static_cast<QMouseEvent *>(event);
+            SplitterMouseDown(mouse->button(), mouse->position().toPoint().x());
+            return true;
+        }
+        case QEvent::MouseMove:
+            SplitterMouseMove(static_cast<QMouseEvent *>(event)->position().toPoint().x());
+            return true;
+        case QEvent::MouseButtonRelease:
+            SplitterMouseUp(static_cast<QMouseEvent *>(event)->button());
+            return true;
+        default:
+            break;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

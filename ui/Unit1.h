@@ -1,0 +1,150 @@
+// The main window: navigation tree, track list and play panel. Main thread.
+#pragma once
+
+#include "library/TypesExt.h"
+#include "playback/PlaylistExt.h"
+
+#include <QMainWindow>
+#include <QStringList>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+class QAction;
+class QActionGroup;
+class QFileDialog;
+class QLabel;
+class QMenu;
+class QTimer;
+class TAlignLayout;
+class TAnchorLayout;
+class TImageButton;
+class TModeButton;
+class TTrackBar;
+class TTrackButton;
+class TVirtualTree;
+class TKlangdeck;
+class TAudioLibrary;
+
+enum class TColumnAlignment { Left, Right, Center };
+
+// One header column as a column specification describes it.
+struct TColumnDef {
+    std::string Caption;
+    int Width = 0;
+    int Position = -1; // display position; -1 keeps the natural one
+    TColumnAlignment Alignment = TColumnAlignment::Left;
+};
+
+// A width that is not a whole number in the middle of a column specification.
+class EConvertError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Reads a column specification: entries "caption.position:width[?alignment]"
+// separated by "&". The columns parsed before a conversion error are kept in
+// columns; the error is returned (empty when the whole string was read).
+std::string ParseColumnSpec(const std::string &spec, std::vector<TColumnDef> &columns);
+
+// The open-file dialog's name filters from a filter of "|"-separated
+// description and pattern pairs ("MPEG (*.mp3; *.mp2)|*.mp3; *.mp2|...").
+QStringList FilterToNameFilters(const std::string &filter);
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    // Called once by the start-up, after the player, the audio library, the
+    // engine controller and the info window exist.
+    void InitContent();
+    void ApplyColumnSpec(const std::string &Spec);
+    void CheckWidths();
+
+    // Form events.
+    void FormShow();
+    void FormResize();
+    void FormDestroy();
+    void QuitItemClick();
+    void InfoItemClick();
+
+    // The splitter drag; x in the splitter's own coordinates.
+    void SplitterMouseDown(Qt::MouseButton button, int x);
+    void SplitterMouseMove(int x);
+    void SplitterMouseUp(Qt::MouseButton button);
+
+    // Receivers of the player's, the library's and ViewPlaylist's notifications.
+    void PlayerStateChange(TKlangdeck *Sender);
+    void PlayerTrackChange(TKlangdeck *Sender);
+    void PlayerPlaylistChange(TKlangdeck *Sender);
+    void PlayerTrackEnd(TKlangdeck *Sender);
+    void LibraryTrackInfo(TAudioLibrary *Sender, const TAudioInfo *Info);
+    void ViewPlaylistChange(TPlaylist *Sender);
+    void UpdateControls();
+
+    // The client area's width (the width of the window without its frame)
+    // and the window's outer width.
+    int ClientWidth() const;
+    int OuterWidth() const;
+
+    // Menus.
+    QMenu *FileMenu;
+    QAction *OpenItem, *N2, *PlayItem, *PauseItem, *StopItem, *N1, *BackItem, *NextItem, *N7, *QuitItem;
+    QMenu *PlaymodeMenu;
+    QActionGroup *PlayModeGroup;
+    QAction *PlayModeDefaultItem, *PlayModeTrackItem, *PlayModeRepeatItem, *PlayModeRepeatAllItem,
+        *PlayModeRandomItem;
+    QMenu *HelpMenu;
+    QAction *InfoItem;
+
+    // Client area, in the order of its alignment.
+    QWidget *ClientArea;
+    TAlignLayout *ClientLayout;
+    QWidget *TopPnl, *PlayPnl, *LeftPnl;
+    TVirtualTree *TreeView;
+    QWidget *Splitter, *RightPnl;
+    TVirtualTree *ListView;
+
+    // Play panel.
+    TAnchorLayout *PlayLayout;
+    TImageButton *PlayBtn, *PauseBtn, *StopBtn, *BackBtn, *NextBtn;
+    QLabel *TitleLbl, *TimeLbl;
+    QWidget *PlayModeBox;
+    TModeButton *PlayModeDefaultBtn, *PlayModeTrackBtn, *PlayModeRepeatBtn, *PlayModeRepeatAllBtn,
+        *PlayModeRandomBtn;
+    TTrackBar *TrackBar;
+    TTrackButton *TrackButton;
+
+    QFileDialog *OpenDialog;
+    QTimer *PlayingTimer;
+
+    // Fields.
+    std::string ColumnSpec;
+    std::string FileColumnSpec;
+    bool SplitterDragging = false;
+    int SplitterStartX = 0;
+    int SplitterStartWidth = 0;
+    std::unique_ptr<TPlaylist> ViewPlaylist;
+    TPlayMode PlayMode = pmDefault;
+    bool TrackDragging = false;
+    int TrackStartX = 0;
+    int TrackStartLeft = 0;
+    double TrackPosition = 0;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void CreateMenus();
+    void CreateClientArea();
+    void CreatePlayPanel();
+    QWidget *NewPanel(int width, int height);
+    bool Destroyed = false;
+};
+
+extern TForm1 *Form1;
