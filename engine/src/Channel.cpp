@@ -14,6 +14,16 @@ constexpr uint32_t kChunk = 4096;
 // it about half full.
 constexpr double kRingSeconds = 1.2;
 
+// Branch-free, so that the compiler vectorises it: rounding is truncation of
+// a value made positive.
+void ToPcm16(const float *__restrict in, int16_t *__restrict out, size_t count)
+{
+    for (size_t i = 0; i < count; ++i) {
+        float v = std::min(std::max(in[i] * 32768.0f, -32768.0f), 32767.0f) + 32768.5f;
+        out[i] = static_cast<int16_t>(static_cast<int32_t>(v) - 32768);
+    }
+}
+
 } // namespace
 
 Channel::Channel(HSTREAM h, std::unique_ptr<Decoder> d, bool decodeOnly_, uint32_t outRate_)
@@ -157,12 +167,7 @@ size_t Channel::ReadPcm(int16_t *out, size_t count, bool &reachedEnd)
             break;
         }
         decodedFrames += static_cast<uint64_t>(n);
-        const float *in = decoded.data();
-        int16_t *o = out + done * channels;
-        for (size_t i = 0, total = size_t(n) * channels; i < total; ++i) {
-            float v = std::clamp(in[i], -1.0f, 1.0f) * 32768.0f;
-            o[i] = static_cast<int16_t>(std::clamp(std::lrint(v), -32768L, 32767L));
-        }
+        ToPcm16(decoded.data(), out + done * channels, size_t(n) * channels);
         done += static_cast<size_t>(n);
     }
     if (decoderEnded && !decodeEndSignalled) {

@@ -13,8 +13,10 @@
 namespace klang {
 namespace {
 
-// How far ahead the feed decodes (seconds at the output rate).
+// How far ahead the feed decodes (seconds at the output rate), and the fill
+// below which the mixer asks it for more.
 constexpr double kAheadSeconds = 0.5;
+constexpr double kRefillSeconds = 0.375;
 constexpr uint32_t kMixBlock = 1024;
 
 struct State {
@@ -102,7 +104,8 @@ void Mix(float *out, uint32_t frames)
             if (ch->state != PlayState::Playing)
                 continue;
             MixChannel(*ch, out, frames, s.mixScratch.data());
-            hungry |= ch->ring.Fill() < ch->ring.Capacity() / 4;
+            hungry |= ch->state == PlayState::Playing && !ch->ringEnded.load(std::memory_order_relaxed) &&
+                      ch->ring.Fill() < size_t(ch->outRate * kRefillSeconds);
         }
     }
     for (size_t i = 0, n = size_t(frames) * kOutputChannels; i < n; ++i)
@@ -115,9 +118,12 @@ void FeedLoop()
 {
     State &s = S();
     const size_t ahead = static_cast<size_t>(s.outRate * kAheadSeconds);
+    const size_t refill = static_cast<size_t>(s.outRate * kRefillSeconds);
     std::vector<std::shared_ptr<Channel>> work;
     while (s.running.load()) {
-        (void)s.feedWake.try_acquire_for(std::chrono::milliseconds(20));
+        // The mixer wakes the feed when a ring runs low; the timeout is a
+        // safety net only.
+        (void)s.feedWake.try_acquire_for(std::chrono::milliseconds(100));
         while (s.feedWake.try_acquire()) {
         }
         work.clear();
@@ -125,7 +131,7 @@ void FeedLoop()
             std::lock_guard lock(s.mixLock);
             for (auto &ch : s.mixing)
                 if (ch->state != PlayState::Stopped && !ch->ringEnded.load(std::memory_order_relaxed) &&
-                    ch->ring.Fill() + ahead / 4 < ahead)
+                    ch->ring.Fill() < refill)
                     work.push_back(ch);
         }
         for (auto &ch : work)
@@ -140,7 +146,7 @@ void SyncLoop()
     s.syncThread.store(std::this_thread::get_id());
     std::vector<std::pair<std::shared_ptr<Channel>, int>> ends;
     while (s.running.load()) {
-        (void)s.syncWake.try_acquire_for(std::chrono::milliseconds(50));
+        (void)s.syncWake.try_acquire_for(std::chrono::milliseconds(250));
         ends.clear();
         {
             std::lock_guard lock(s.apiLock);

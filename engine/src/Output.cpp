@@ -26,6 +26,9 @@ private:
     {
         using clock = std::chrono::steady_clock;
         constexpr uint32_t kBlock = 1024;
+        // Like a sound card's period: short enough for a quick start,
+        // long enough to cost next to nothing.
+        constexpr int kTickMs = 8;
         // A clock that falls further behind than this (a stopped process)
         // drops the backlog instead of racing through it.
         const uint64_t maxBacklog = rate / 4;
@@ -33,7 +36,7 @@ private:
         auto start = clock::now();
         uint64_t consumed = 0;
         while (running.load()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            std::this_thread::sleep_for(std::chrono::milliseconds(kTickMs));
             auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(clock::now() - start).count();
             uint64_t due = static_cast<uint64_t>(elapsed) * rate / 1000000;
             if (due - consumed > maxBacklog)

@@ -18,6 +18,7 @@ std::unique_ptr<Source> Source::OpenFile(const char *path, uint64_t offset, uint
     }
     std::unique_ptr<Source> s(new Source);
     s->file = f;
+    std::setvbuf(f, nullptr, _IOFBF, 64 * 1024);
     int64_t size = st.st_size;
     s->begin = std::min<int64_t>(static_cast<int64_t>(std::min<uint64_t>(offset, INT64_MAX)), size);
     s->end = length == 0 ? size
@@ -53,9 +54,17 @@ size_t Source::ReadAt(int64_t at, void *buffer, size_t bytes)
         std::memcpy(buffer, memory + begin + at, n);
         return n;
     }
-    if (fseeko(file, begin + at, SEEK_SET) != 0)
-        return 0;
-    return std::fread(buffer, 1, n, file);
+    // Seeking a FILE drops its buffer; sequential reads must not seek.
+    if (fileAt != begin + at) {
+        if (fseeko(file, begin + at, SEEK_SET) != 0) {
+            fileAt = -1;
+            return 0;
+        }
+        fileAt = begin + at;
+    }
+    size_t got = std::fread(buffer, 1, n, file);
+    fileAt = got == n ? fileAt + static_cast<int64_t>(got) : -1;
+    return got;
 }
 
 size_t Source::Read(void *buffer, size_t bytes)

@@ -1,0 +1,141 @@
+// The engine's speed: decode-only throughput on 5-minute files (made by
+// engine_decode.sh in the build folder's bench-media/) as audio seconds per
+// second of process CPU time (fair on a shared machine), the CPU share while
+// playing an MP3 on the no-sound device, and the time from BASS_ChannelPlay
+// to the first sample mixed.
+#include "bass.h"
+
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <vector>
+
+namespace {
+
+std::string Media(const char *name)
+{
+    const char *dir = std::getenv("KLANG_BENCH_MEDIA");
+    return std::string(dir ? dir : KLANG_FIXTURE_DIR "/../bench-media") + "/" + name;
+}
+
+bool Exists(const std::string &path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+struct Engine {
+    Engine() { BASS_Init(BASS_DEVICE_NOSOUND, 44100, 0, nullptr, nullptr); }
+    ~Engine() { BASS_Free(); }
+};
+
+double ProcessCpuSeconds()
+{
+    timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
+}
+
+void BM_Decode(benchmark::State &state, const char *name)
+{
+    std::string path = Media(name);
+    if (!Exists(path)) {
+        state.SkipWithError("no bench media: run bench/engine_decode.sh");
+        return;
+    }
+    Engine engine;
+    std::vector<char> buffer(1 << 16);
+    double audioSeconds = 0;
+    for (auto _ : state) {
+        HSTREAM h = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE);
+        if (!h) {
+            state.SkipWithError("the engine did not open the file");
+            return;
+        }
+        QWORD bytes = 0;
+        for (;;) {
+            DWORD got = BASS_ChannelGetData(h, buffer.data(), DWORD(buffer.size()));
+            if (got == 0 || got == DWORD(-1))
+                break;
+            bytes += got;
+        }
+        audioSeconds += BASS_ChannelBytes2Seconds(h, bytes);
+        BASS_StreamFree(h);
+    }
+    state.counters["x_realtime"] = benchmark::Counter(audioSeconds, benchmark::Counter::kIsRate);
+}
+BENCHMARK_CAPTURE(BM_Decode, mp3_320k, "bench-300s-320k.mp3")->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->MinTime(2);
+BENCHMARK_CAPTURE(BM_Decode, ogg_q6, "bench-300s-q6.ogg")->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->MinTime(2);
+BENCHMARK_CAPTURE(BM_Decode, wav_44k, "bench-300s.wav")->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->MinTime(2);
+
+// Process CPU time over wall time while one MP3 plays for ten seconds.
+void BM_PlayCpuShare(benchmark::State &state)
+{
+    std::string path = Media("bench-300s-320k.mp3");
+    if (!Exists(path)) {
+        state.SkipWithError("no bench media: run bench/engine_decode.sh");
+        return;
+    }
+    Engine engine;
+    double share = 0;
+    for (auto _ : state) {
+        HSTREAM h = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
+        BASS_ChannelPlay(h, TRUE);
+        // The opening scan is a one-off cost; measure the steady state.
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        double cpu0 = ProcessCpuSeconds();
+        auto wall0 = std::chrono::steady_clock::now();
+        std::this_thread::sleep_for(std::chrono::seconds(10));
+        double cpu = ProcessCpuSeconds() - cpu0;
+        double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wall0).count();
+        share = 100.0 * cpu / wall;
+        BASS_StreamFree(h);
+    }
+    state.counters["cpu_pct_of_core"] = share;
+}
+BENCHMARK(BM_PlayCpuShare)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+// From BASS_ChannelPlay until the device clock has taken the first frames.
+void BM_PlayToFirstSample(benchmark::State &state)
+{
+    std::string path = Media("bench-300s-320k.mp3");
+    if (!Exists(path))
+        path = KLANG_FIXTURE_DIR "/tone-44100-cbr128.mp3";
+    Engine engine;
+    HSTREAM h = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
+    if (!h) {
+        state.SkipWithError("the engine did not open the file");
+        return;
+    }
+    double worst = 0, total = 0;
+    int runs = 0;
+    for (auto _ : state) {
+        BASS_ChannelStop(h);
+        // Seek somewhere new each time, so nothing is buffered yet.
+        BASS_ChannelSetPosition(h, (QWORD(runs % 50) * 44100 * 4 * 3) % (BASS_ChannelGetLength(h) / 2));
+        BASS_ChannelStop(h);
+        std::this_thread::sleep_for(std::chrono::milliseconds(3));
+        QWORD before = BASS_ChannelGetPosition(h);
+        auto start = std::chrono::steady_clock::now();
+        BASS_ChannelPlay(h, runs % 2 == 0);
+        while (BASS_ChannelGetPosition(h) == (runs % 2 == 0 ? 0 : before))
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+        double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        state.SetIterationTime(ms / 1000);
+        worst = std::max(worst, ms);
+        total += ms;
+        ++runs;
+    }
+    BASS_StreamFree(h);
+    state.counters["mean_ms"] = total / runs;
+    state.counters["max_ms"] = worst;
+}
+BENCHMARK(BM_PlayToFirstSample)->Iterations(40)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
