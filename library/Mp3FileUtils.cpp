@@ -26,7 +26,8 @@ TMemoryStream::TMemoryStream(std::string bytes) : data(std::move(bytes)) {}
 int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin)
 {
     int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? position : GetSize();
-    position = std::max<int64_t>(0, base + offset);
+    if (base + offset >= 0)
+        position = base + offset;
     return position;
 }
 

@@ -38,7 +38,8 @@ enum TSeekOrigin { soBeginning, soCurrent, soEnd };
 class TStream {
 public:
     virtual ~TStream() = default;
-    virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0; // returns the new position
+    // Returns the new position; a target before 0 leaves the position as it is.
+    virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
     virtual int64_t Read(void *buffer, int64_t count) = 0;        // returns the bytes read
     virtual int64_t GetSize() = 0;
 
