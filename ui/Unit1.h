@@ -26,6 +26,25 @@ class TTrackButton;
 class TVirtualTree;
 class TKlangdeck;
 class TAudioLibrary;
+class TVirtualNode;
+enum class TVTImageKind;
+
+// The record of a node of the navigation tree.
+struct TTreeNodeData {
+    TTreeNodeKind Kind = nkComputer;
+    std::string Path; // nkFolder: the drive root or the folder's full path, ending in "/"
+    std::string Caption;
+    int ImageIndex = -1;
+    int SelectedIndex = -1;
+};
+
+// The record of a row of the track list.
+struct TListRowData {
+    const TAudioInfo *Track = nullptr; // owned by the audio library
+    std::string FileName;
+    std::string Title;
+    std::string Length;
+};
 
 enum class TColumnAlignment { Left, Right, Center };
 
@@ -84,6 +103,42 @@ public:
     void LibraryTrackInfo(TAudioLibrary *Sender, const TAudioInfo *Info);
     void ViewPlaylistChange(TPlaylist *Sender);
     void UpdateControls();
+
+    // Navigation tree.
+    QString TreeViewGetText(TVirtualNode *Node, int Column);
+    int TreeViewGetImageIndex(TVirtualNode *Node, TVTImageKind Kind, int Column);
+    void TreeViewChange(TVirtualNode *Node);
+    void TreeViewExpanding(TVirtualNode *Node);
+    void TreeViewFreeNode(TVirtualNode *Node);
+    TTreeNodeData *AddTreeNode(TVirtualNode *Parent);
+    void FillNode(TVirtualNode *Node);
+
+    // Track list.
+    QString ListViewGetText(TVirtualNode *Node, int Column);
+    void ListViewPaintText(TVirtualNode *Node, int Column, QColor &TextColor);
+    void ListViewDblClick();
+    bool ListViewKeyDown(int Key);
+    void ListViewChange(TVirtualNode *Node);
+    void OpenItemClick();
+    void PlayFocused();
+    TListRowData *AddListRow();
+
+    // Transport controls, play modes and position display.
+    void PlayBtnClick();
+    void PauseBtnClick();
+    void StopBtnClick();
+    void BackBtnClick();
+    void NextBtnClick();
+    void PlayModeClick(int Tag);
+    void UpdatePlayMode();
+    void PlayingTimerTimer();
+    void UpdatePosition();
+    void ShowKnobTime();
+    void TrackBarMouseDown(Qt::MouseButton Button, int X);
+    void TrackBarMouseMove(int X);
+    void TrackBarMouseUp(Qt::MouseButton Button);
+    // The knob's travel: the bar's width less the knob's and 4.
+    int KnobTravel() const;
 
     // The client area's width (the width of the window without its frame)
     // and the window's outer width.
