@@ -1,5 +1,9 @@
 #include "ui/Unit1.h"
 
+#include "library/AudioLibraryExt.h"
+#include "playback/BassExt.h"
+#include "playback/PlayerExt.h"
+#include "tests/support/TestHooks.h"
 #include "ui/AlignLayout.h"
 #include "ui/ImageButton.h"
 #include "ui/TrackBar.h"
@@ -8,6 +12,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCoreApplication>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -402,6 +407,50 @@ TEST_F(MainWindow, QuitClosesTheWindow)
 {
     Form.QuitItem->trigger();
     EXPECT_FALSE(Form.isVisible());
+}
+
+} // namespace
+
+namespace {
+
+// The set-up with the real player, library and engine controller, as the
+// start-up runs it, and the window's end with them still alive.
+TEST(MainWindowContent, InitContentWiresTheWindowAndItsEndUnwiresIt)
+{
+    testing_hooks::TestMainThread hooks;
+    Player = new TKlangdeck;
+    AudioLibrary = new TAudioLibrary;
+    BassController = new TBassController;
+    auto *form = new TForm1;
+    form->InitContent();
+
+    EXPECT_TRUE(Player->OnStateChange && Player->OnTrackChange && Player->OnPlaylistChange &&
+                Player->OnTrackEnd);
+    ASSERT_NE(form->ViewPlaylist, nullptr);
+    EXPECT_TRUE(form->ViewPlaylist->OnChange);
+    EXPECT_EQ(form->TimeLbl->text(), QStringLiteral("00:00"));
+    EXPECT_EQ(form->TitleLbl->text(), QString());
+    EXPECT_EQ(form->FileColumnSpec, DefaultSpec);
+    EXPECT_EQ(form->ListView->ColumnCount(), 0);
+    const QStringList filters = form->OpenDialog->nameFilters();
+    ASSERT_GE(filters.size(), 6);
+    EXPECT_TRUE(filters[0].startsWith(QString::fromUtf8("Alle unterstützten Dateien (*.wav *.mp3")));
+    EXPECT_EQ(filters[1], QStringLiteral("Alle Dateien (*.*)"));
+
+    form->show();
+    ASSERT_EQ(form->ListView->ColumnCount(), 5);
+    EXPECT_EQ(form->ListView->ColumnCaption(4), QStringLiteral("Dateiname"));
+
+    delete form;
+    EXPECT_FALSE(Player->OnStateChange || Player->OnTrackChange || Player->OnPlaylistChange ||
+                 Player->OnTrackEnd);
+    delete Player;
+    Player = nullptr;
+    delete AudioLibrary;
+    AudioLibrary = nullptr;
+    delete BassController;
+    BassController = nullptr;
+    EXPECT_TRUE(hooks.Boxes().empty());
 }
 
 } // namespace
