@@ -79,12 +79,16 @@ QList<QIcon> TreeIcons()
 QPixmap SvgPixmap(const QString &path, QSize size, qreal devicePixelRatio)
 {
     InitAssets();
-    const QString key =
-        QStringLiteral("klangdeck:%1:%2x%3@%4").arg(path).arg(size.width()).arg(size.height()).arg(devicePixelRatio);
+    const QString key = QStringLiteral("klangdeck:%1:%2x%3@%4")
+                            .arg(path)
+                            .arg(size.width())
+                            .arg(size.height())
+                            .arg(devicePixelRatio);
     QPixmap pixmap;
     if (QPixmapCache::find(key, &pixmap))
         return pixmap;
-    const QSize pixels(int(std::ceil(size.width() * devicePixelRatio)), int(std::ceil(size.height() * devicePixelRatio)));
+    const QSize pixels(int(std::ceil(size.width() * devicePixelRatio)),
+                       int(std::ceil(size.height() * devicePixelRatio)));
     QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QSvgRenderer renderer(path);

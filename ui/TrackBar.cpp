@@ -74,7 +74,8 @@ void TTrackBar::paintEvent(QPaintEvent *)
     const int grooveLeft = kBorder + kKnobSize / 2;
     const int grooveRight = width() - kBorder - kKnobSize / 2;
     const int knobCentre = Knob->x() + kKnobSize / 2;
-    painter.fillRect(QRect(grooveLeft, grooveY, grooveRight - grooveLeft, 3), pal.color(QPalette::Midlight).darker(115));
+    painter.fillRect(QRect(grooveLeft, grooveY, grooveRight - grooveLeft, 3),
+                     pal.color(QPalette::Midlight).darker(115));
     if (knobCentre > grooveLeft)
         painter.fillRect(QRect(grooveLeft, grooveY, knobCentre - grooveLeft, 3), QColor(0x2b, 0x7e, 0xd9));
 }

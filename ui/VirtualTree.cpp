@@ -1,7 +1,6 @@
 #include "ui/VirtualTree.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLinearGradient>
@@ -15,7 +14,10 @@
 // every text comes from the control's callbacks at the moment it is asked.
 class TVirtualTreeModel : public QAbstractItemModel {
 public:
-    TVirtualTreeModel(TVirtualTree *tree, TVirtualNode *root) : QAbstractItemModel(tree), Tree(tree), Root(root) {}
+    TVirtualTreeModel(TVirtualTree *tree, TVirtualNode *root)
+        : QAbstractItemModel(tree), Tree(tree), Root(root)
+    {
+    }
 
     TVirtualNode *Node(const QModelIndex &index) const
     {
@@ -122,14 +124,14 @@ public:
 
         QIcon icon;
         if (Tree->OnGetImageIndex) {
-            const int image =
-                Tree->OnGetImageIndex(node, selected ? TVTImageKind::ikSelected : TVTImageKind::ikNormal, column);
+            const int image = Tree->OnGetImageIndex(
+                node, selected ? TVTImageKind::ikSelected : TVTImageKind::ikNormal, column);
             if (image >= 0 && image < Tree->ImageList.size())
                 icon = Tree->ImageList[image];
         }
         const QPalette::ColorGroup group = !(opt.state & QStyle::State_Enabled) ? QPalette::Disabled
                                            : (opt.state & QStyle::State_Active) ? QPalette::Active
-                                                                                 : QPalette::Inactive;
+                                                                                : QPalette::Inactive;
         QColor color = opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text);
         if (Tree->OnPaintText)
             Tree->OnPaintText(node, column, color);
@@ -152,8 +154,8 @@ public:
             // In the tree only the caption is highlighted, not the whole row.
             const int width = opt.fontMetrics.horizontalAdvance(text) + 2 * margin + 2;
             QStyleOptionViewItem background = opt;
-            background.rect = QRect(textRect.left(), textRect.top(), std::min(width, textRect.width()),
-                                    textRect.height());
+            background.rect =
+                QRect(textRect.left(), textRect.top(), std::min(width, textRect.width()), textRect.height());
             style->drawPrimitive(QStyle::PE_PanelItemViewItem, &background, painter, widget);
         } else {
             style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, painter, widget);
@@ -240,7 +242,8 @@ TVirtualTree::TVirtualTree(TVTMode mode, QWidget *parent)
             [this](const QItemSelection &selected, const QItemSelection &) { SelectionChanged(selected); });
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &TVirtualTree::CurrentChanged);
     connect(this, &QTreeView::expanded, this, &TVirtualTree::NodeExpanded);
-    connect(this, &QTreeView::collapsed, this, [this](const QModelIndex &index) { ExpandedNodes.erase(NodeOf(index)); });
+    connect(this, &QTreeView::collapsed, this,
+            [this](const QModelIndex &index) { ExpandedNodes.erase(NodeOf(index)); });
 }
 
 TVirtualTree::~TVirtualTree()
@@ -336,9 +339,12 @@ void TVirtualTree::FreeNode(TVirtualNode *node, bool notify)
     if (notify && OnFreeNode)
         OnFreeNode(node);
     ExpandedNodes.erase(node);
-    SavedSelection.erase(node);
-    if (SavedFocus == node)
+    if (SavedSelection.erase(node))
+        SavedChanged = true;
+    if (SavedFocus == node) {
         SavedFocus = nullptr;
+        SavedChanged = true;
+    }
     if (node->Data && DestroyData)
         DestroyData(node->Data);
     delete node;
@@ -418,13 +424,12 @@ void TVirtualTree::StructureChanging()
 {
     if (ResetPending)
         return;
-    ResetPending = true;
     SavedFocus = FocusedNode();
-    SavedHadFocus = SavedFocus != nullptr;
     SavedSelection.clear();
     for (TVirtualNode *node : SelectedNodes())
         SavedSelection.insert(node);
-    SavedSelectionCount = SavedSelection.size();
+    SavedChanged = false;
+    ResetPending = true;
     SuppressChange = true;
     Model->beginResetModel();
 }
@@ -447,11 +452,10 @@ void TVirtualTree::FinishReset()
         selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     if (SavedFocus)
         selectionModel()->setCurrentIndex(IndexOf(SavedFocus), QItemSelectionModel::NoUpdate);
-    const bool changed = SavedSelection.size() != SavedSelectionCount || (SavedHadFocus && !SavedFocus);
     SavedSelection.clear();
     SavedFocus = nullptr;
     SuppressChange = false;
-    if (changed)
+    if (SavedChanged)
         RaiseChange();
 }
 
@@ -534,11 +538,13 @@ void TVirtualTree::drawBranches(QPainter *painter, const QRect &rect, const QMod
 
 TVirtualNode *TVirtualTree::FocusedNode() const
 {
-    return NodeOf(currentIndex());
+    return ResetPending ? SavedFocus : NodeOf(currentIndex());
 }
 
 bool TVirtualTree::Selected(const TVirtualNode *node) const
 {
+    if (ResetPending)
+        return SavedSelection.count(const_cast<TVirtualNode *>(node)) > 0;
     return node && selectionModel()->isSelected(IndexOf(node));
 }
 
@@ -546,6 +552,15 @@ void TVirtualTree::SelectNode(TVirtualNode *node, bool focus)
 {
     if (!node)
         return;
+    if (ResetPending) {
+        if (SavedSelection.size() != 1 || !SavedSelection.count(node)) {
+            SavedSelection = {node};
+            SavedChanged = true;
+        }
+        if (focus)
+            SavedFocus = node;
+        return;
+    }
     const QModelIndex index = IndexOf(node);
     const auto command = QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
     if (focus)
@@ -556,6 +571,8 @@ void TVirtualTree::SelectNode(TVirtualNode *node, bool focus)
 
 std::vector<TVirtualNode *> TVirtualTree::SelectedNodes() const
 {
+    if (ResetPending)
+        return {SavedSelection.begin(), SavedSelection.end()};
     std::vector<TVirtualNode *> nodes;
     for (const QModelIndex &index : selectionModel()->selectedRows())
         nodes.push_back(NodeOf(index));
@@ -613,18 +630,27 @@ void TVirtualTree::Expand(TVirtualNode *node)
     ExpandingNode = node;
     if (OnExpanding)
         OnExpanding(node);
-    expand(IndexOf(node));
+    if (ResetPending)
+        ExpandedNodes.insert(node);
+    else
+        expand(IndexOf(node));
     ExpandingNode = nullptr;
 }
 
 void TVirtualTree::Collapse(TVirtualNode *node)
 {
-    if (node)
+    if (!node)
+        return;
+    if (ResetPending)
+        ExpandedNodes.erase(node);
+    else
         collapse(IndexOf(node));
 }
 
 bool TVirtualTree::IsExpanded(const TVirtualNode *node) const
 {
+    if (ResetPending)
+        return ExpandedNodes.count(node) > 0;
     return node && isExpanded(IndexOf(node));
 }
 
@@ -769,10 +795,9 @@ void TVirtualTree::keyboardSearch(const QString &search)
 {
     if (ViewMode != TVTMode::vmList || search.isEmpty() || !OnGetText || Root.Children.empty())
         return;
-    static QElapsedTimer clock;
-    if (!clock.isValid())
-        clock.start();
-    const qint64 now = clock.elapsed();
+    if (!SearchClock.isValid())
+        SearchClock.start();
+    const qint64 now = SearchClock.elapsed();
     const bool extend = !SearchText.isEmpty() && now - SearchTime <= QApplication::keyboardInputInterval();
     SearchTime = now;
     SearchText = extend ? SearchText + search : search;

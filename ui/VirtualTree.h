@@ -17,6 +17,7 @@
 #pragma once
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QIcon>
 #include <QList>
 #include <QString>
@@ -200,16 +201,18 @@ private:
     TVirtualNode *ExpandingNode = nullptr;
     bool RestoringExpansion = false;
     std::unordered_set<const TVirtualNode *> ExpandedNodes;
-    // Selection and focus kept across a reset, less the nodes freed meanwhile.
-    std::unordered_set<const TVirtualNode *> SavedSelection;
-    const TVirtualNode *SavedFocus = nullptr;
-    size_t SavedSelectionCount = 0;
-    bool SavedHadFocus = false;
+    // While a reset is pending the view's indexes may point at freed nodes:
+    // selection, focus and expansion are kept here, less the nodes freed
+    // meanwhile, and handed back to the view when the reset ends.
+    std::unordered_set<TVirtualNode *> SavedSelection;
+    TVirtualNode *SavedFocus = nullptr;
+    bool SavedChanged = false;
     int RowHeight;
     int Margin;
     QList<QIcon> ImageList;
     std::vector<Column> Columns;
     QString SearchText;
+    QElapsedTimer SearchClock;
     qint64 SearchTime = 0;
 
     friend class TVirtualTreeDelegate;

@@ -48,7 +48,8 @@ TEST(Assets, EveryButtonHasFourDistinctPicturesOfItsSize)
         {"play", 41}, {"pause", 41}, {"stop", 25}, {"back", 33}, {"next", 33}};
     for (auto [name, size] : buttons) {
         QSet<QByteArray> contents;
-        for (auto state : {ButtonState::Normal, ButtonState::Pressed, ButtonState::Hover, ButtonState::Disabled}) {
+        for (auto state :
+             {ButtonState::Normal, ButtonState::Pressed, ButtonState::Hover, ButtonState::Disabled}) {
             const QString path = ButtonImage(name, state);
             EXPECT_EQ(SizeOf(path), QSize(size, size)) << path.toStdString();
             QFile file(path);

@@ -567,8 +567,9 @@ TEST_F(VirtualTree, OwnerColoursTheTextAndPicksTheImages)
     EXPECT_FALSE(rowHas(plain, qRgb(0, 255, 0)));
     EXPECT_TRUE(rowHas(plain, qRgb(0, 0, 255))) << "a selected node shows its selected image";
     EXPECT_TRUE(rowHas(green, qRgb(255, 0, 0)));
-    EXPECT_NE(std::find(imageCalls.begin(), imageCalls.end(), std::make_pair(plain, TVTImageKind::ikSelected)),
-              imageCalls.end());
+    EXPECT_NE(
+        std::find(imageCalls.begin(), imageCalls.end(), std::make_pair(plain, TVTImageKind::ikSelected)),
+        imageCalls.end());
 }
 
 TEST_F(VirtualTree, ResetKeepsWhatSurvivesAndReportsWhatIsGone)
@@ -601,6 +602,29 @@ TEST_F(VirtualTree, ResetKeepsWhatSurvivesAndReportsWhatIsGone)
     EXPECT_EQ(tree.FocusedNode(), nullptr);
     EXPECT_FALSE(tree.selectionModel()->hasSelection());
     EXPECT_EQ(changes, (std::vector<TVirtualNode *>{nullptr}));
+
+    // Inside a bracket the control answers from what it will show.
+    changes.clear();
+    tree.BeginUpdate();
+    TVirtualNode *fresh = Add(tree, computer, "fresh");
+    Add(tree, fresh, "inner");
+    tree.SelectNode(fresh, true);
+    tree.Expand(fresh);
+    EXPECT_EQ(tree.FocusedNode(), fresh);
+    EXPECT_TRUE(tree.Selected(fresh));
+    EXPECT_TRUE(tree.IsExpanded(fresh));
+    EXPECT_TRUE(changes.empty()) << "the change is raised when the bracket closes";
+    tree.EndUpdate();
+    EXPECT_EQ(changes, (std::vector<TVirtualNode *>{fresh}));
+    EXPECT_TRUE(tree.Selected(fresh));
+    EXPECT_EQ(tree.FocusedNode(), fresh);
+    EXPECT_TRUE(tree.IsExpanded(fresh));
+    EXPECT_EQ(expanding, 1);
+    tree.BeginUpdate();
+    tree.DeleteChildren(computer);
+    EXPECT_EQ(tree.FocusedNode(), nullptr) << "never a freed node";
+    EXPECT_TRUE(tree.SelectedNodes().empty());
+    tree.EndUpdate();
 
     // Outside a bracket the loss of the selection is reported as well.
     TVirtualNode *again = Add(tree, computer, "again");
