@@ -6,20 +6,19 @@
 #include "platform/Names.h"
 #include "platform/Text.h"
 
-
 TBassController *BassController = nullptr;
 
 namespace {
 
 const char *const BuiltInExtensions[] = {".mp3", ".mp2", ".mp1", ".ogg", ".wav", ".aif"};
 
-const char *const BuiltInFilter =
-    "|RIFF WAVE (*.wav)|*.wav"
-    "|MPEG Audio Layer (*.mp3; *.mp2; *.mp1)|*.mp3; *.mp2; *.mp1"
-    "|Ogg (*.ogg; *.ogv; *.oga; *.ogx; *.ogm)|*.ogg; *.ogv; *.oga; *.ogx; *.ogm"
-    "|Audio Interchange File Format (*.aif; *.aiff)|*.aif; *.aiff";
+const char *const BuiltInFilter = "|RIFF WAVE (*.wav)|*.wav"
+                                  "|MPEG Audio Layer (*.mp3; *.mp2; *.mp1)|*.mp3; *.mp2; *.mp1"
+                                  "|Ogg (*.ogg; *.ogv; *.oga; *.ogx; *.ogm)|*.ogg; *.ogv; *.oga; *.ogx; *.ogm"
+                                  "|Audio Interchange File Format (*.aif; *.aiff)|*.aif; *.aiff";
 
-const char *const BuiltInPatterns = "*.wav; *.mp3; *.mp2; *.mp1; *.ogg; *.ogv; *.oga; *.ogx; *.ogm; *.aif; *.aiff";
+const char *const BuiltInPatterns =
+    "*.wav; *.mp3; *.mp2; *.mp1; *.ogg; *.ogv; *.oga; *.ogx; *.ogm; *.aif; *.aiff";
 
 bool IsPatternSeparator(char c)
 {
@@ -56,7 +55,9 @@ bool IsPluginCandidate(const std::string &name)
 
 } // namespace
 
-TBassController::TBassController() : TBassController(platform::ProgramFolder() + "bass/") {}
+TBassController::TBassController() : TBassController(platform::ProgramFolder() + "bass/")
+{
+}
 
 TBassController::TBassController(std::string pluginFolder) : PluginFolder(std::move(pluginFolder))
 {

@@ -83,7 +83,8 @@ TEST_F(FormatPluginTest, FlacIsLosslessAndFoundBehindAnId3Tag)
     // Taggers put ID3v2 in front of FLAC data; the name says nothing.
     fixtures::TempDir dir;
     std::string tag = std::string("ID3\x03\x00\x00\x00\x00\x00\x14", 10) + std::string(20, '\0');
-    std::string tagged = dir.Write("tagged.ogg", tag + fixtures::ReadFile(fixtures::Path("tone-44100-stereo.flac")));
+    std::string tagged =
+        dir.Write("tagged.ogg", tag + fixtures::ReadFile(fixtures::Path("tone-44100-stereo.flac")));
     for (const std::string &path : {fixtures::Path("tone-44100-stereo.flac"), tagged}) {
         HSTREAM h = Decoder(path);
         ASSERT_NE(h, 0u) << path << ": " << BASS_ErrorGetCode();
@@ -100,7 +101,8 @@ TEST_F(FormatPluginTest, FlacSeeksToTheExactFrame)
         ASSERT_NE(h, 0u);
         std::vector<int16_t> all = ReadAll(h);
         ASSERT_EQ(all.size(), e.frames * 2);
-        for (QWORD frame : {QWORD(12345), QWORD(0), e.frames / 2 + 1, e.frames - 300, QWORD(4095), QWORD(4096)}) {
+        for (QWORD frame :
+             {QWORD(12345), QWORD(0), e.frames / 2 + 1, e.frames - 300, QWORD(4095), QWORD(4096)}) {
             ASSERT_TRUE(BASS_ChannelSetPosition(h, frame * 4)) << frame;
             EXPECT_EQ(BASS_ChannelGetPosition(h), frame * 4);
             std::vector<int16_t> part(600);
@@ -201,7 +203,8 @@ TEST_F(FormatPluginTest, DamagedFilesFailToOpenOrEndCleanly)
 {
     fixtures::TempDir dir;
     std::vector<std::string> paths;
-    for (const char *fixture : {"tone-44100-stereo.flac", "tone-96000-24bit.flac", "tone-48000-stereo.opus"}) {
+    for (const char *fixture :
+         {"tone-44100-stereo.flac", "tone-96000-24bit.flac", "tone-48000-stereo.opus"}) {
         std::string good = fixtures::ReadFile(fixtures::Path(fixture));
         const std::string variants[] = {good.substr(0, 4),
                                         good.substr(0, 60),
@@ -212,7 +215,8 @@ TEST_F(FormatPluginTest, DamagedFilesFailToOpenOrEndCleanly)
                                         Damaged(good, 3, 400),
                                         good.substr(0, 200) + std::string(good.size(), '\0')};
         for (size_t i = 0; i < std::size(variants); ++i)
-            paths.push_back(dir.Write(std::string(fixture) + "." + std::to_string(i) + std::strrchr(fixture, '.'), variants[i]));
+            paths.push_back(dir.Write(
+                std::string(fixture) + "." + std::to_string(i) + std::strrchr(fixture, '.'), variants[i]));
     }
     int opened = 0;
     for (const std::string &path : paths) {

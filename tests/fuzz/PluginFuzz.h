@@ -39,7 +39,8 @@ inline void FuzzPlugin(const KLANG_PLUGIN *plugin, const uint8_t *data, size_t s
     void *state = decoder.open(path.c_str(), &format);
     if (!state)
         return;
-    if (format.rate == 0 || format.channels < 1 || format.channels > 8 || decoder.length(state) != format.frames)
+    if (format.rate == 0 || format.channels < 1 || format.channels > 8 ||
+        decoder.length(state) != format.frames)
         std::abort();
     constexpr DWORD chunk = 4096;
     std::vector<float> pcm(size_t(chunk) * format.channels);

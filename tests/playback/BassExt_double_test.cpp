@@ -16,9 +16,10 @@ namespace ed = engine_double;
 namespace {
 
 const std::string A = "*.wav; *.mp3; *.mp2; *.mp1; *.ogg; *.ogv; *.oga; *.ogx; *.ogm; *.aif; *.aiff";
-const std::string F = "|RIFF WAVE (*.wav)|*.wav|MPEG Audio Layer (*.mp3; *.mp2; *.mp1)|*.mp3; *.mp2; *.mp1|Ogg "
-                      "(*.ogg; *.ogv; *.oga; *.ogx; *.ogm)|*.ogg; *.ogv; *.oga; *.ogx; *.ogm|Audio Interchange "
-                      "File Format (*.aif; *.aiff)|*.aif; *.aiff";
+const std::string F =
+    "|RIFF WAVE (*.wav)|*.wav|MPEG Audio Layer (*.mp3; *.mp2; *.mp1)|*.mp3; *.mp2; *.mp1|Ogg "
+    "(*.ogg; *.ogv; *.oga; *.ogx; *.ogm)|*.ogg; *.ogv; *.oga; *.ogx; *.ogm|Audio Interchange "
+    "File Format (*.aif; *.aiff)|*.aif; *.aiff";
 const std::vector<std::string> BuiltIns = {".mp3", ".mp2", ".mp1", ".ogg", ".wav", ".aif"};
 
 std::string FilterWith(const std::string &extraPatterns, const std::string &extraEntries)
@@ -41,7 +42,9 @@ protected:
     // A plug-in file in the folder that the double accepts with these formats.
     void Plugin(const std::string &name, std::vector<ed::PluginFormat> formats)
     {
-        ed::AddPlugin(folder.Write(name, "\x7f" "ELF"), std::move(formats));
+        ed::AddPlugin(folder.Write(name, "\x7f"
+                                         "ELF"),
+                      std::move(formats));
     }
 
     testing_hooks::TestMainThread mainThread;
@@ -83,15 +86,13 @@ TEST_F(BassControllerTest, OneFlacPluginAddsItsExtensionAndFilterEntry)
 
 TEST_F(BassControllerTest, PatternListsWithAndWithoutBlanks)
 {
-    Plugin("bassmulti.so", {{1, "Tracker", "*.mod;*.xm;*.it"},
-                            {2, "Empty", ""},
-                            {3, "Spaced", "  *.ape ; *.mac\t*.apl;; "}});
+    Plugin("bassmulti.so",
+           {{1, "Tracker", "*.mod;*.xm;*.it"}, {2, "Empty", ""}, {3, "Spaced", "  *.ape ; *.mac\t*.apl;; "}});
     TBassController controller(folder.path());
     EXPECT_EQ(controller.Extensions, BuiltInsAnd({".mod", ".xm", ".it", ".ape", ".mac", ".apl"}));
-    EXPECT_EQ(controller.Filter,
-              FilterWith("; *.mod; *.xm; *.it; *.ape; *.mac; *.apl",
-                         "|Tracker (*.mod; *.xm; *.it)|*.mod; *.xm; *.it|Empty ()|"
-                         "|Spaced (*.ape; *.mac; *.apl)|*.ape; *.mac; *.apl"));
+    EXPECT_EQ(controller.Filter, FilterWith("; *.mod; *.xm; *.it; *.ape; *.mac; *.apl",
+                                            "|Tracker (*.mod; *.xm; *.it)|*.mod; *.xm; *.it|Empty ()|"
+                                            "|Spaced (*.ape; *.mac; *.apl)|*.ape; *.mac; *.apl"));
 }
 
 TEST_F(BassControllerTest, OnlyBassSharedLibrariesAreTriedAndRefusedOnesSkipped)

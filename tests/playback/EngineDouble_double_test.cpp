@@ -57,7 +57,8 @@ TEST_F(EngineDoubleTest, TransportMovesStateAndPositionLikeTheEngine)
     EXPECT_EQ(ed::CallsTo("BASS_ChannelSetPosition"),
               (std::vector<ed::Call>{{"BASS_ChannelSetPosition", s, 10000001},
                                      ed::Call("BASS_ChannelSetPosition", s, 5000000).Returning(TRUE)}));
-    EXPECT_NE(ed::Call("BASS_ChannelPlay", s, TRUE).Returning(TRUE), ed::Call("BASS_ChannelPlay", s, TRUE).Returning(FALSE));
+    EXPECT_NE(ed::Call("BASS_ChannelPlay", s, TRUE).Returning(TRUE),
+              ed::Call("BASS_ChannelPlay", s, TRUE).Returning(FALSE));
     EXPECT_EQ(ed::CallNames().front(), "BASS_StreamCreateFile");
     EXPECT_EQ(ed::CallsTo("BASS_StreamCreateFile").front().ToString(),
               "BASS_StreamCreateFile(0, \"/music/a.ogg\", 0, 0, 0) -> " + std::to_string(s));

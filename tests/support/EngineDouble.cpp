@@ -584,7 +584,8 @@ float BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos)
     World &w = world();
     std::lock_guard lock(w.mutex);
     Stream *s = live(w, handle);
-    float seconds = s ? static_cast<float>(static_cast<double>(pos) / (double(s->rate) * s->channels * 2)) : -1.0f;
+    float seconds =
+        s ? static_cast<float>(static_cast<double>(pos) / (double(s->rate) * s->channels * 2)) : -1.0f;
     return logged(w, "BASS_ChannelBytes2Seconds", {handle, pos}, seconds);
 }
 

@@ -8,9 +8,10 @@ TEST(ProbeFormats, BuiltInFormatsThenThePlugins)
 {
     const std::string json = ProbeFormats();
     const std::string a = "*.wav; *.mp3; *.mp2; *.mp1; *.ogg; *.ogv; *.oga; *.ogx; *.ogm; *.aif; *.aiff";
-    const std::string f = "|RIFF WAVE (*.wav)|*.wav|MPEG Audio Layer (*.mp3; *.mp2; *.mp1)|*.mp3; *.mp2; *.mp1"
-                          "|Ogg (*.ogg; *.ogv; *.oga; *.ogx; *.ogm)|*.ogg; *.ogv; *.oga; *.ogx; *.ogm"
-                          "|Audio Interchange File Format (*.aif; *.aiff)|*.aif; *.aiff";
+    const std::string f =
+        "|RIFF WAVE (*.wav)|*.wav|MPEG Audio Layer (*.mp3; *.mp2; *.mp1)|*.mp3; *.mp2; *.mp1"
+        "|Ogg (*.ogg; *.ogv; *.oga; *.ogx; *.ogm)|*.ogg; *.ogv; *.oga; *.ogx; *.ogm"
+        "|Audio Interchange File Format (*.aif; *.aiff)|*.aif; *.aiff";
     auto expected = [&](const std::string &first, const std::string &firstName, const std::string &second,
                         const std::string &secondName) {
         const std::string all = a + "; *" + first + "; *" + second;

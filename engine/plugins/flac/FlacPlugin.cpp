@@ -49,7 +49,7 @@ struct FlacStream {
     DWORD rate = 0;
     DWORD channels = 0;
     unsigned bits = 0;
-    QWORD total = 0;     // frames the stream has; 0 until known
+    QWORD total = 0;       // frames the stream has; 0 until known
     bool counting = false; // the first pass that measures a stream of unknown length
     QWORD counted = 0;
     QWORD next = 0;         // the index of the next frame the decoder delivers
@@ -108,14 +108,17 @@ void OnMetadata(const FLAC__StreamDecoder *, const FLAC__StreamMetadata *metadat
 }
 
 // Damaged frames are skipped by the decoder itself; nothing to add.
-void OnError(const FLAC__StreamDecoder *, FLAC__StreamDecoderErrorStatus, void *) {}
+void OnError(const FLAC__StreamDecoder *, FLAC__StreamDecoderErrorStatus, void *)
+{
+}
 
 bool AtEnd(const FlacStream *s)
 {
     auto state = FLAC__stream_decoder_get_state(s->decoder);
     return state == FLAC__STREAM_DECODER_END_OF_STREAM || state == FLAC__STREAM_DECODER_ABORTED ||
            state == FLAC__STREAM_DECODER_OGG_ERROR || state == FLAC__STREAM_DECODER_SEEK_ERROR ||
-           state == FLAC__STREAM_DECODER_MEMORY_ALLOCATION_ERROR || state == FLAC__STREAM_DECODER_UNINITIALIZED;
+           state == FLAC__STREAM_DECODER_MEMORY_ALLOCATION_ERROR ||
+           state == FLAC__STREAM_DECODER_UNINITIALIZED;
 }
 
 // Back to the first frame after the metadata, with nothing buffered.
@@ -127,7 +130,8 @@ bool Rewind(FlacStream *s)
     s->position = 0;
     s->discardUntil = 0;
     s->failed = false;
-    return FLAC__stream_decoder_reset(s->decoder) && FLAC__stream_decoder_process_until_end_of_metadata(s->decoder);
+    return FLAC__stream_decoder_reset(s->decoder) &&
+           FLAC__stream_decoder_process_until_end_of_metadata(s->decoder);
 }
 
 void Close(void *state)

@@ -81,7 +81,8 @@ long Read(void *state, float *pcm, DWORD frames)
     while (done < wanted) {
         const int room = static_cast<int>(std::min<QWORD>((wanted - done) * s->channels, 1 << 20));
         float *out = pcm + done * s->channels;
-        int n = s->stereo ? op_read_float_stereo(s->file, out, room) : op_read_float(s->file, out, room, nullptr);
+        int n =
+            s->stereo ? op_read_float_stereo(s->file, out, room) : op_read_float(s->file, out, room, nullptr);
         // A gap in the data: decoding goes on after it, unless the file is
         // nothing but gaps.
         if (n == OP_HOLE && ++holes < MaxHolesPerRead)
