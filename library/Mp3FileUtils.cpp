@@ -254,9 +254,10 @@ bool DecodeUtf8(const uint8_t *bytes, int64_t count, std::u16string &out)
     return true;
 }
 
-// Exact reads of the frame walk, served from one chunk of the tag at a time so
-// that small headers and bodies do not each cost a read from the file. Bodies
-// of a chunk or more go straight from the stream to their frame.
+// Exact reads of the frame walk, served from one chunk of the tag at a time
+// (64 KiB, which holds the whole tag of most files) so that headers and
+// bodies do not each cost a read from the file. Bodies of a chunk or more go
+// straight from the stream to their frame.
 class FrameReader {
 public:
     FrameReader(TStream &stream, int64_t position, int64_t tagEnd) : stream(stream), position(position), tagEnd(tagEnd)
@@ -288,14 +289,28 @@ public:
         }
     }
 
+    // A body that lies in the chunk is copied once, without clearing its buffer first.
+    void ReadBody(std::vector<uint8_t> &body, int64_t count)
+    {
+        int64_t offset = position - chunkStart;
+        if (offset >= 0 && offset + count <= chunkLength) {
+            body.assign(chunk + offset, chunk + offset + count);
+            position += count;
+            return;
+        }
+        body.resize(static_cast<size_t>(count));
+        Read(body.data(), count);
+    }
+
 private:
-    static constexpr int64_t kChunkSize = 4096;
+    static constexpr int64_t kChunkSize = 65536;
     TStream &stream;
     int64_t position;
     int64_t tagEnd;
     int64_t chunkStart = 0;
     int64_t chunkLength = 0;
-    uint8_t chunk[kChunkSize];
+    std::unique_ptr<uint8_t[]> chunkBuffer{new uint8_t[kChunkSize]};
+    uint8_t *chunk = chunkBuffer.get();
 };
 
 } // namespace
@@ -428,8 +443,7 @@ TMp3Result TID3v2Tag::ReadFrameList(TStream &stream, int64_t start)
             frame.Size = static_cast<int32_t>(size);
             frame.Header.assign(header, header + headerLength);
             if (size > 0) {
-                frame.Data.resize(static_cast<size_t>(size));
-                reader.Read(frame.Data.data(), size);
+                reader.ReadBody(frame.Data, size);
                 position += size;
             }
             Frames.push_back(std::move(frame));

@@ -355,7 +355,7 @@ TEST(ID3v2Reader, LargeAndOddSizedFramesComeBackWhole)
         frames += Frame(3, "APIC", body);
     }
     frames += TextFrame(3, "TIT2", 0, "Ende");
-    for (size_t skew : {0u, 1u, 4090u}) {
+    for (size_t skew : {0u, 1u, 4090u, 14230u}) {
         std::string tag = Tag(3, Frame(3, "TXXX", std::string(skew, 'x')) + frames, 333);
         fixtures::TempDir dir;
         TTntFileStream file(platform::Utf8ToUtf16(dir.Write("gross.mp3", tag + "\xFF\xFB")));
