@@ -19,8 +19,18 @@ constexpr double kRingSeconds = 1.2;
 void ToPcm16(const float *__restrict in, int16_t *__restrict out, size_t count)
 {
     for (size_t i = 0; i < count; ++i) {
-        float v = std::min(std::max(in[i] * 32768.0f, -32768.0f), 32767.0f) + 32768.5f;
+        float v = std::min(32767.0f, std::max(-32768.0f, in[i] * 32768.0f)) + 32768.5f;
         out[i] = static_cast<int16_t>(static_cast<int32_t>(v) - 32768);
+    }
+}
+
+// Damaged float files may hold NaN or huge values; they become silence or
+// a clipped sample here, before they reach the mixer or integer conversion.
+void Sanitise(float *pcm, size_t count)
+{
+    for (size_t i = 0; i < count; ++i) {
+        float v = pcm[i] == pcm[i] ? pcm[i] : 0.0f;
+        pcm[i] = std::min(8.0f, std::max(-8.0f, v));
     }
 }
 
@@ -95,6 +105,7 @@ void Channel::FillLocked(size_t target)
             continue;
         }
         decodedFrames += static_cast<uint64_t>(n);
+        Sanitise(decoded.data(), size_t(n) * channels);
         if (resampler) {
             size_t used = 0, done = 0;
             soxr_process(resampler, decoded.data(), static_cast<size_t>(n), &used, pending.data(),
@@ -167,6 +178,7 @@ size_t Channel::ReadPcm(int16_t *out, size_t count, bool &reachedEnd)
             break;
         }
         decodedFrames += static_cast<uint64_t>(n);
+        Sanitise(decoded.data(), size_t(n) * channels);
         ToPcm16(decoded.data(), out + done * channels, size_t(n) * channels);
         done += static_cast<size_t>(n);
     }
