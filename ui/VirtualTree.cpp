@@ -770,6 +770,14 @@ void TVirtualTree::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    // '*' would expand the whole branch below the node, and every expansion
+    // lets the owner read one more level: a folder tree with a link loop would
+    // never end. It expands the focused node alone.
+    if (event->key() == Qt::Key_Asterisk && ViewMode == TVTMode::vmTree) {
+        Expand(FocusedNode());
+        event->accept();
+        return;
+    }
     QTreeView::keyPressEvent(event);
 }
 

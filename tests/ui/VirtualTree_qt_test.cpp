@@ -321,6 +321,23 @@ TEST_F(VirtualTree, UserExpansionReplacesAPlaceholderBeforeThePaint)
     for (TVirtualNode *node : AskedNodes)
         painted.insert(NameOf(tree, node));
     EXPECT_EQ(painted, (std::set<std::string>{"floppy", "A", "B"}));
+
+    // '*' expands one level only, however deep the owner keeps filling.
+    TVirtualNode *loop = Add(tree, nullptr, "loop");
+    tree.OnExpanding = [&](TVirtualNode *node) {
+        if (++asked > 20)
+            return;
+        for (TVirtualNode *child = tree.FirstChild(node); child; child = tree.NextSibling(child))
+            if (tree.ChildCount(child) == 0)
+                Add(tree, child, "again");
+    };
+    Add(tree, loop, "again");
+    tree.SelectNode(loop, true);
+    asked = 0;
+    QTest::keyClick(&tree, Qt::Key_Asterisk);
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(tree.IsExpanded(loop));
+    EXPECT_FALSE(tree.IsExpanded(tree.FirstChild(loop)));
 }
 
 TEST_F(VirtualTree, FocusedNodeStaysEmptyUntilTheUserFocusesOne)
