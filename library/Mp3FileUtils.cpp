@@ -21,7 +21,9 @@ void TStream::ReadBuffer(void *buffer, int64_t count)
         throw EReadError("Stream read error");
 }
 
-TMemoryStream::TMemoryStream(std::string bytes) : data(std::move(bytes)) {}
+TMemoryStream::TMemoryStream(std::string bytes) : data(std::move(bytes))
+{
+}
 
 int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin)
 {
@@ -42,7 +44,10 @@ int64_t TMemoryStream::Read(void *buffer, int64_t count)
     return n;
 }
 
-int64_t TMemoryStream::GetSize() { return static_cast<int64_t>(data.size()); }
+int64_t TMemoryStream::GetSize()
+{
+    return static_cast<int64_t>(data.size());
+}
 
 namespace {
 
@@ -93,7 +98,8 @@ std::string SystemErrorText(int code)
 
 [[noreturn]] void RaiseOpenError(const std::string &path, int code)
 {
-    throw EFOpenError("Datei " + AbsolutePath(path) + " kann nicht geöffnet werden. " + SystemErrorText(code));
+    throw EFOpenError("Datei " + AbsolutePath(path) + " kann nicht geöffnet werden. " +
+                      SystemErrorText(code));
 }
 
 } // namespace
@@ -154,7 +160,10 @@ int64_t TTntFileStream::Read(void *buffer, int64_t count)
     return done;
 }
 
-int64_t TTntFileStream::GetSize() { return size; }
+int64_t TTntFileStream::GetSize()
+{
+    return size;
+}
 
 bool UnicodeFileExists(const std::u16string &fileName)
 {
@@ -198,7 +207,10 @@ size_t Resynchronise(uint8_t *bytes, size_t count)
     return out;
 }
 
-bool IsFrameIDChar(uint8_t c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'); }
+bool IsFrameIDChar(uint8_t c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z');
+}
 
 std::u16string Trimmed(std::u16string text)
 {
@@ -260,7 +272,8 @@ bool DecodeUtf8(const uint8_t *bytes, int64_t count, std::u16string &out)
 // straight from the stream to their frame.
 class FrameReader {
 public:
-    FrameReader(TStream &stream, int64_t position, int64_t tagEnd) : stream(stream), position(position), tagEnd(tagEnd)
+    FrameReader(TStream &stream, int64_t position, int64_t tagEnd)
+        : stream(stream), position(position), tagEnd(tagEnd)
     {
     }
 
@@ -283,7 +296,8 @@ public:
                 return;
             }
             chunkStart = position;
-            chunkLength = stream.Read(chunk, std::max(count, std::min<int64_t>(kChunkSize, tagEnd - position)));
+            chunkLength =
+                stream.Read(chunk, std::max(count, std::min<int64_t>(kChunkSize, tagEnd - position)));
             if (chunkLength < count)
                 throw EReadError("Stream read error");
         }
@@ -548,7 +562,8 @@ constexpr uint16_t kBitrates[2][3][16] = {
 };
 
 // Hz by [version - 1][index].
-constexpr int kSampleRates[3][4] = {{44100, 48000, 32000, 0}, {22050, 24000, 16000, 0}, {11025, 12000, 8000, 0}};
+constexpr int kSampleRates[3][4] = {
+    {44100, 48000, 32000, 0}, {22050, 24000, 16000, 0}, {11025, 12000, 8000, 0}};
 
 // Samples per frame divided by 8: the bytes per kbit/s and kHz of one frame.
 int XingFactor(int version, int layer)
@@ -560,7 +575,10 @@ int XingFactor(int version, int layer)
     return 144;
 }
 
-bool IsSync(const uint8_t *b) { return b[0] == 0xFF && b[1] >= 0xE0; }
+bool IsSync(const uint8_t *b)
+{
+    return b[0] == 0xFF && b[1] >= 0xE0;
+}
 
 constexpr int kWindowSize = 512;
 // The longest frame (Layer II, 160 kbit/s at 8000 Hz, padded) plus the four bytes after it.
@@ -609,11 +627,17 @@ TMpegFrameHeader TMpegInfo::DecodeFrameHeader(const uint8_t *bytes)
     if (layer == 2) {
         bool mono = h.ChannelMode == 3;
         switch (h.Bitrate) {
-        case 32: case 48: case 56: case 80:
+        case 32:
+        case 48:
+        case 56:
+        case 80:
             if (!mono)
                 return h;
             break;
-        case 224: case 256: case 320: case 384:
+        case 224:
+        case 256:
+        case 320:
+        case 384:
             if (mono)
                 return h;
             break;

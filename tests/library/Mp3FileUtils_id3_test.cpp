@@ -10,7 +10,10 @@ using namespace id3writer;
 
 namespace {
 
-std::string Utf8(const std::u16string &text) { return platform::Utf16ToUtf8(text); }
+std::string Utf8(const std::u16string &text)
+{
+    return platform::Utf16ToUtf8(text);
+}
 
 struct Read {
     TID3v2Tag tag;
@@ -33,7 +36,8 @@ std::u16string Decode(uint8_t encoding, const std::string &bytes)
 
 TEST(ID3v2Header, ShortOrForeignOrUnsupportedInputLeavesNoTag)
 {
-    for (const std::string &bytes : {std::string(), std::string("I"), std::string("ID3"), std::string("ID3\x03\0\0\0\0", 9)}) {
+    for (const std::string &bytes :
+         {std::string(), std::string("I"), std::string("ID3"), std::string("ID3\x03\0\0\0\0", 9)}) {
         Read r(bytes);
         EXPECT_EQ(r.result, mrReadError) << bytes.size();
         EXPECT_FALSE(r.tag.TagExists);
@@ -168,8 +172,8 @@ TEST(ID3v2Frames, ADeclaredSizeBeyondTheFileIsAReadErrorAndNotAFrame)
 {
     testing_hooks::TestMainThread hooks;
     for (uint32_t declared : {40u, 0x7FFFFFFFu, 0xFFFFFFF0u}) {
-        Read r(Tag(3, TextFrame(3, "TPE1", 0, "Anna") + FrameWithSize(3, "TIT2", declared, TextBody(0, "kurz")) +
-                           std::string(20, '\0')));
+        Read r(Tag(3, TextFrame(3, "TPE1", 0, "Anna") +
+                          FrameWithSize(3, "TIT2", declared, TextBody(0, "kurz")) + std::string(20, '\0')));
         EXPECT_EQ(r.result, declared == 0xFFFFFFF0u ? mrOk : mrReadError) << declared;
         EXPECT_TRUE(r.tag.TagExists);
         EXPECT_EQ(Utf8(r.tag.Artist()), "Anna");
@@ -203,7 +207,8 @@ TEST(ID3v2Frames, HostileTagsEndCleanly)
     EXPECT_LT(negative.tag.Frames[0].Size, 0);
     EXPECT_EQ(Utf8(negative.tag.Title()), "B");
     // An extended header that claims more than the file holds.
-    Read ext(Tag(3, BigEndian(0xFFFFFFF0u, 4) + std::string(2, '\0') + TextFrame(3, "TIT2", 0, "C"), 0, 0x40));
+    Read ext(
+        Tag(3, BigEndian(0xFFFFFFF0u, 4) + std::string(2, '\0') + TextFrame(3, "TIT2", 0, "C"), 0, 0x40));
     EXPECT_EQ(ext.result, mrOk);
     EXPECT_TRUE(ext.tag.Frames.empty());
 }
@@ -244,7 +249,8 @@ TEST(ID3v2Text, EveryVersionAndEncodingComesBackCharacterForCharacter)
             const std::string &album = encoding == 0 ? latin : texts[2];
             const char *const *id = ids[version - 2];
             Read r(Tag(version,
-                       TextFrame(version, id[0], encoding, title) + TextFrame(version, id[1], encoding, artist) +
+                       TextFrame(version, id[0], encoding, title) +
+                           TextFrame(version, id[1], encoding, artist) +
                            TextFrame(version, id[2], encoding, album),
                        64));
             SCOPED_TRACE("version " + std::to_string(version) + " encoding " + std::to_string(encoding));
@@ -260,7 +266,8 @@ TEST(ID3v2Text, EveryVersionAndEncodingComesBackCharacterForCharacter)
 // undoes it before the extended header and the frames are read.
 TEST(ID3v2Unsynchronisation, WholeTagOfVersions2And3IsUndone)
 {
-    const std::string title = "\xC3\xBF\xC3\xBF Stra\xC3\x9F" "e"; // ÿÿ Straße: FF bytes in every encoding but UTF-8
+    const std::string title = "\xC3\xBF\xC3\xBF Stra\xC3\x9F"
+                              "e"; // ÿÿ Straße: FF bytes in every encoding but UTF-8
     for (int version : {2, 3}) {
         for (uint8_t encoding : {0, 1, 2}) {
             std::string ext = version == 3 ? BigEndian(6, 4) + std::string(6, '\0') : std::string();
@@ -270,7 +277,8 @@ TEST(ID3v2Unsynchronisation, WholeTagOfVersions2And3IsUndone)
             std::string stored = Unsynchronise(plain);
             ASSERT_NE(stored, plain);
             uint8_t flags = version == 3 ? 0xC0 : 0x80;
-            Read r(TagHeader(version, static_cast<uint32_t>(stored.size()), flags) + stored + "\xFF\xFB\x90\x00");
+            Read r(TagHeader(version, static_cast<uint32_t>(stored.size()), flags) + stored +
+                   "\xFF\xFB\x90\x00");
             SCOPED_TRACE(version * 10 + encoding);
             EXPECT_EQ(r.result, mrOk);
             EXPECT_TRUE(r.tag.Unsynchronised);
@@ -363,7 +371,9 @@ TEST(ID3v2Reader, LargeAndOddSizedFramesComeBackWhole)
         ASSERT_EQ(tag3.ReadTag(file), mrOk);
         ASSERT_EQ(tag3.Frames.size(), bodies.size() + 2);
         for (size_t i = 0; i < bodies.size(); ++i)
-            EXPECT_TRUE(std::string(tag3.Frames[i + 1].Data.begin(), tag3.Frames[i + 1].Data.end()) == bodies[i]) << i;
+            EXPECT_TRUE(std::string(tag3.Frames[i + 1].Data.begin(), tag3.Frames[i + 1].Data.end()) ==
+                        bodies[i])
+                << i;
         EXPECT_EQ(Utf8(tag3.Title()), "Ende");
         EXPECT_EQ(tag3.PaddingSize, 333);
     }

@@ -219,7 +219,8 @@ TEST(MpegScan, LayerIIPairAtThirtyTwoKilobits)
 
 TEST(MpegScan, EmptyShortAndExhaustedStreamsFindNothing)
 {
-    for (const std::string &bytes : {std::string(), std::string("\xFF"), std::string("\xFF\xFB"), std::string("\xFF\xFB\x90")}) {
+    for (const std::string &bytes :
+         {std::string(), std::string("\xFF"), std::string("\xFF\xFB"), std::string("\xFF\xFB\x90")}) {
         Scan s(bytes);
         EXPECT_EQ(s.result, mrNoMpegFrame);
         EXPECT_EQ(s.info.Duration, 0);

@@ -9,7 +9,10 @@
 
 namespace {
 
-std::u16string U(const std::string &path) { return platform::Utf8ToUtf16(path); }
+std::u16string U(const std::string &path)
+{
+    return platform::Utf8ToUtf16(path);
+}
 
 std::string OpenError(const std::string &path)
 {
@@ -52,14 +55,16 @@ TEST(TntFileStream, OpenErrorsNameTheFullPathAndTheReason)
               "Datei " + dir.path() + "fehlt.mp3 kann nicht geöffnet werden. No such file or directory");
 
     std::string sub = dir.Mkdir("Ordner.mp3");
-    EXPECT_EQ(OpenError(sub), "Datei " + sub.substr(0, sub.size() - 1) + " kann nicht geöffnet werden. Is a directory");
+    EXPECT_EQ(OpenError(sub),
+              "Datei " + sub.substr(0, sub.size() - 1) + " kann nicht geöffnet werden. Is a directory");
 
     char cwd[4096];
     ASSERT_TRUE(getcwd(cwd, sizeof cwd));
     ASSERT_EQ(chdir(sub.c_str()), 0);
     std::string relative = OpenError("./../weg/../nicht da.mp3");
     ASSERT_EQ(chdir(cwd), 0);
-    EXPECT_EQ(relative, "Datei " + dir.path() + "nicht da.mp3 kann nicht geöffnet werden. No such file or directory");
+    EXPECT_EQ(relative,
+              "Datei " + dir.path() + "nicht da.mp3 kann nicht geöffnet werden. No such file or directory");
 
     if (geteuid() != 0) {
         std::string locked = dir.Write("gesperrt.mp3", "x");

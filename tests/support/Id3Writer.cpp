@@ -100,7 +100,8 @@ std::string FrameWithSize(int version, const std::string &id, uint32_t declaredS
 {
     if (version == 2)
         return id + BigEndian(declaredSize, 3) + body;
-    return id + (version == 4 ? Synchsafe(declaredSize) : BigEndian(declaredSize, 4)) + std::string(2, '\0') + body;
+    return id + (version == 4 ? Synchsafe(declaredSize) : BigEndian(declaredSize, 4)) + std::string(2, '\0') +
+           body;
 }
 
 std::string Frame(int version, const std::string &id, const std::string &body, uint16_t flags)
@@ -120,8 +121,8 @@ std::string TextFrame(int version, const std::string &id, uint8_t encoding, cons
 
 std::string TagHeader(int version, uint32_t size, uint8_t flags, uint8_t revision)
 {
-    return std::string("ID3") + static_cast<char>(version) + static_cast<char>(revision) + static_cast<char>(flags) +
-           Synchsafe(size);
+    return std::string("ID3") + static_cast<char>(version) + static_cast<char>(revision) +
+           static_cast<char>(flags) + Synchsafe(size);
 }
 
 std::string Tag(int version, const std::string &content, uint32_t padding, uint8_t flags)

@@ -46,7 +46,7 @@ std::string MpegFrame(const MpegHeader &header, size_t length);
 std::string MpegFrames(const MpegHeader &header, size_t length, int count);
 // A frame that carries a "Xing" (or other) header at offset, with the flags
 // and, when withCount, the frame count.
-std::string XingFrame(const MpegHeader &header, size_t length, size_t offset, uint32_t frames, bool withCount = true,
-                      const std::string &marker = "Xing");
+std::string XingFrame(const MpegHeader &header, size_t length, size_t offset, uint32_t frames,
+                      bool withCount = true, const std::string &marker = "Xing");
 
 } // namespace id3writer

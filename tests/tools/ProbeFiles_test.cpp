@@ -22,20 +22,27 @@ std::string ProbeMp3(const std::string &path, const TAudioInfo *record, bool has
 TEST(ProbeFiles, TaggedMp3LineByteForByte)
 {
     fixtures::TempDir dir;
-    std::string tag = Tag(4, TextFrame(4, "TIT2", 3, "Lied \"eins\"") + TextFrame(4, "TPE1", 1, "Björk") +
-                                 TextFrame(4, "TALB", 0, "Back\\slash"),
+    std::string tag = Tag(4,
+                          TextFrame(4, "TIT2", 3, "Lied \"eins\"") + TextFrame(4, "TPE1", 1, "Björk") +
+                              TextFrame(4, "TALB", 0, "Back\\slash"),
                           100);
     std::string path = dir.Write("a.mp3", tag + fixtures::ReadFile(fixtures::Path("tone-44100-cbr128.mp3")));
     TAudioInfo record{path, "Lied \"eins\"", "Björk", "Back\\slash", 1};
-    EXPECT_EQ(ProbeMp3(path, &record),
-              "{\"file\": \"" + path + "\", \"id3\": {\"result\": 0, \"exists\": true, \"version\": 4, "
-              "\"revision\": 0, \"size\": " + std::to_string(tag.size()) + ", \"padding\": 100, \"frames\": 3, "
-              "\"title\": \"Lied \\\"eins\\\"\", \"artist\": \"Björk\", \"album\": \"Back\\\\slash\"}, "
-              "\"mpeg\": {\"result\": 0, \"valid\": true, \"first_frame\": " + std::to_string(tag.size()) +
-              ", \"version\": 1, \"layer\": 3, \"bitrate\": 128, \"sample_rate\": 44100, \"channel_mode\": 1, "
-              "\"frame_count\": 41, \"duration\": 1, \"vbr\": false}, "
-              "\"record\": {\"title\": \"Lied \\\"eins\\\"\", \"artist\": \"Björk\", \"album\": \"Back\\\\slash\", "
-              "\"length\": 1}}\n");
+    EXPECT_EQ(
+        ProbeMp3(path, &record),
+        "{\"file\": \"" + path +
+            "\", \"id3\": {\"result\": 0, \"exists\": true, \"version\": 4, "
+            "\"revision\": 0, \"size\": " +
+            std::to_string(tag.size()) +
+            ", \"padding\": 100, \"frames\": 3, "
+            "\"title\": \"Lied \\\"eins\\\"\", \"artist\": \"Björk\", \"album\": \"Back\\\\slash\"}, "
+            "\"mpeg\": {\"result\": 0, \"valid\": true, \"first_frame\": " +
+            std::to_string(tag.size()) +
+            ", \"version\": 1, \"layer\": 3, \"bitrate\": 128, \"sample_rate\": 44100, \"channel_mode\": 1, "
+            "\"frame_count\": 41, \"duration\": 1, \"vbr\": false}, "
+            "\"record\": {\"title\": \"Lied \\\"eins\\\"\", \"artist\": \"Björk\", \"album\": "
+            "\"Back\\\\slash\", "
+            "\"length\": 1}}\n");
 }
 
 TEST(ProbeFiles, FieldsWithoutMeaningAreZeroAndOtherFilesHaveOnlyTheRecord)
@@ -43,13 +50,16 @@ TEST(ProbeFiles, FieldsWithoutMeaningAreZeroAndOtherFilesHaveOnlyTheRecord)
     fixtures::TempDir dir;
     std::string path = dir.Write("leer.mp3", "ID3\x05 nothing else");
     TAudioInfo record{path, "leer", "", "", 0};
-    EXPECT_EQ(ProbeMp3(path, &record),
-              "{\"file\": \"" + path + "\", \"id3\": {\"result\": 10, \"exists\": false, \"version\": 0, "
-              "\"revision\": 0, \"size\": 0, \"padding\": 0, \"frames\": 0, \"title\": \"\", \"artist\": \"\", "
-              "\"album\": \"\"}, \"mpeg\": {\"result\": 12, \"valid\": false, \"first_frame\": 0, \"version\": 0, "
-              "\"layer\": 0, \"bitrate\": 0, \"sample_rate\": 0, \"channel_mode\": 0, \"frame_count\": 0, "
-              "\"duration\": 0, \"vbr\": false}, \"record\": {\"title\": \"leer\", \"artist\": \"\", "
-              "\"album\": \"\", \"length\": 0}}\n");
+    EXPECT_EQ(
+        ProbeMp3(path, &record),
+        "{\"file\": \"" + path +
+            "\", \"id3\": {\"result\": 10, \"exists\": false, \"version\": 0, "
+            "\"revision\": 0, \"size\": 0, \"padding\": 0, \"frames\": 0, \"title\": \"\", \"artist\": \"\", "
+            "\"album\": \"\"}, \"mpeg\": {\"result\": 12, \"valid\": false, \"first_frame\": 0, \"version\": "
+            "0, "
+            "\"layer\": 0, \"bitrate\": 0, \"sample_rate\": 0, \"channel_mode\": 0, \"frame_count\": 0, "
+            "\"duration\": 0, \"vbr\": false}, \"record\": {\"title\": \"leer\", \"artist\": \"\", "
+            "\"album\": \"\", \"length\": 0}}\n");
 
     TAudioInfo ogg{"/m/x.ogg", "x", "", "", -1};
     EXPECT_EQ(ProbeFileJson("/m/x.ogg", nullptr, mrOk, nullptr, mrOk, &ogg),
@@ -72,10 +82,9 @@ TEST(ProbeFiles, TextsOfEveryVersionAndEncodingComeBackUnchanged)
             std::string album = encoding == 0 ? "Grün" : "Ночь 夜 🌙";
             const char *const *id = ids[version - 2];
             std::string path = dir.Write(std::to_string(version) + std::to_string(encoding) + ".mp3",
-                                         Tag(version,
-                                             TextFrame(version, id[0], encoding, title) +
-                                                 TextFrame(version, id[1], encoding, artist) +
-                                                 TextFrame(version, id[2], encoding, album)) +
+                                         Tag(version, TextFrame(version, id[0], encoding, title) +
+                                                          TextFrame(version, id[1], encoding, artist) +
+                                                          TextFrame(version, id[2], encoding, album)) +
                                              audio);
             std::string line = ProbeMp3(path, nullptr);
             std::string expected = "\"frames\": 3, \"title\": \"" + title + "\", \"artist\": \"" + artist +

@@ -4,9 +4,15 @@
 
 namespace {
 
-std::string Bool(bool value) { return value ? "true" : "false"; }
+std::string Bool(bool value)
+{
+    return value ? "true" : "false";
+}
 
-std::string Text(const std::u16string &text) { return JsonString(platform::Utf16ToUtf8(text)); }
+std::string Text(const std::u16string &text)
+{
+    return JsonString(platform::Utf16ToUtf8(text));
+}
 
 // Fields without meaning (no tag accepted, no frame confirmed) print as 0 or false.
 std::string Id3Json(const TID3v2Tag &tag, TMp3Result result)
@@ -26,17 +32,19 @@ std::string MpegJson(const TMpegInfo &mpeg, TMp3Result result)
     bool ok = mpeg.Valid;
     auto number = [ok](int64_t value) { return std::to_string(ok ? value : 0); };
     return "{\"result\": " + std::to_string(int(result)) + ", \"valid\": " + Bool(ok) +
-           ", \"first_frame\": " + number(mpeg.FirstFramePosition) + ", \"version\": " + number(mpeg.Version) +
-           ", \"layer\": " + number(mpeg.Layer) + ", \"bitrate\": " + number(mpeg.Bitrate) +
-           ", \"sample_rate\": " + number(mpeg.SampleRate) + ", \"channel_mode\": " + number(mpeg.ChannelMode) +
+           ", \"first_frame\": " + number(mpeg.FirstFramePosition) +
+           ", \"version\": " + number(mpeg.Version) + ", \"layer\": " + number(mpeg.Layer) +
+           ", \"bitrate\": " + number(mpeg.Bitrate) + ", \"sample_rate\": " + number(mpeg.SampleRate) +
+           ", \"channel_mode\": " + number(mpeg.ChannelMode) +
            ", \"frame_count\": " + number(mpeg.FrameCount) + ", \"duration\": " + number(mpeg.Duration) +
            ", \"vbr\": " + Bool(ok && mpeg.IsVbr) + "}";
 }
 
 } // namespace
 
-std::string ProbeFileJson(const std::string &path, const TID3v2Tag *tag, TMp3Result tagResult, const TMpegInfo *mpeg,
-                          TMp3Result mpegResult, const TAudioInfo *record, bool recordHasLength)
+std::string ProbeFileJson(const std::string &path, const TID3v2Tag *tag, TMp3Result tagResult,
+                          const TMpegInfo *mpeg, TMp3Result mpegResult, const TAudioInfo *record,
+                          bool recordHasLength)
 {
     std::string out = "{\"file\": " + JsonString(path);
     if (tag)
