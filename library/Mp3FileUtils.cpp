@@ -89,7 +89,7 @@ std::string SystemErrorText(int code)
     char buffer[256];
     std::string text = strerror_r(code, buffer, sizeof buffer);
     size_t first = text.find_first_not_of(" \t\r\n");
-    size_t last = text.find_last_not_of(" \t\r\n.");
+    size_t last = text.find_last_not_of(" \t\r\n");
     text = first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
     if (text.empty() || text.rfind("Unknown error", 0) == 0)
         return "Unspecified error (" + std::to_string(code) + ") from system.";
