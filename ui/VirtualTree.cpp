@@ -283,8 +283,10 @@ TVirtualNode *TVirtualTree::AddChild(TVirtualNode *parent)
     auto *node = new TVirtualNode;
     node->ParentNode = owner;
     node->Row = int(owner->Children.size());
-    if (CreateData)
-        node->Data = CreateData();
+    if (DataType) {
+        node->DataType = DataType;
+        node->Data = DataType->Create();
+    }
     if (UpdateCount > 0) {
         StructureChanging();
         owner->Children.push_back(node);
@@ -345,8 +347,8 @@ void TVirtualTree::FreeNode(TVirtualNode *node, bool notify)
         SavedFocus = nullptr;
         SavedChanged = true;
     }
-    if (node->Data && DestroyData)
-        DestroyData(node->Data);
+    if (node->DataType)
+        node->DataType->Destroy(node->Data);
     delete node;
     --NodeCount;
 }

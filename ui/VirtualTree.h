@@ -29,6 +29,20 @@
 
 class TVirtualTreeModel;
 
+// How the records of one type are made and destroyed.
+struct TNodeDataType {
+    const std::type_info *Type;
+    void *(*Create)();
+    void (*Destroy)(void *data);
+
+    template <class T> static const TNodeDataType *Of()
+    {
+        static const TNodeDataType type{&typeid(T), [] { return static_cast<void *>(new T()); },
+                                        [](void *data) { delete static_cast<T *>(data); }};
+        return &type;
+    }
+};
+
 // A node of the control. Only the control creates and frees nodes; a pointer
 // stays valid until the node is deleted (DeleteChildren of an ancestor, Clear).
 class TVirtualNode {
@@ -45,6 +59,9 @@ private:
     std::vector<TVirtualNode *> Children;
     int Row = 0;
     bool HasChildrenFlag = false;
+    // Each node knows the type of its own record, so that a change of the
+    // record type never destroys a record as another type.
+    const TNodeDataType *DataType = nullptr;
     void *Data = nullptr;
 };
 
@@ -59,18 +76,13 @@ public:
 
     TVTMode Mode() const { return ViewMode; }
 
-    // The record type of every node added from now on (a default-constructed
-    // T per node, destroyed with its node). Set once, before the first node.
-    template <class T> void SetNodeDataType()
-    {
-        DataType = &typeid(T);
-        CreateData = [] { return static_cast<void *>(new T()); };
-        DestroyData = [](void *data) { delete static_cast<T *>(data); };
-    }
-    // The node's record, or null when node is null or T is not the record type.
+    // The record type of every node added from now on: a value-initialised T
+    // per node, destroyed with its node.
+    template <class T> void SetNodeDataType() { DataType = TNodeDataType::Of<T>(); }
+    // The node's record, or null when node is null or its record is no T.
     template <class T> T *GetNodeData(const TVirtualNode *node) const
     {
-        if (!node || !DataType || *DataType != typeid(T))
+        if (!node || !node->DataType || *node->DataType->Type != typeid(T))
             return nullptr;
         return static_cast<T *>(node->Data);
     }
@@ -188,9 +200,7 @@ private:
     TVirtualTreeModel *Model;
     TVirtualNode Root;
     int NodeCount = 0;
-    const std::type_info *DataType = nullptr;
-    std::function<void *()> CreateData;
-    std::function<void(void *)> DestroyData;
+    const TNodeDataType *DataType = nullptr;
     int UpdateCount = 0;
     bool ResetPending = false;
     int HeaderUpdateCount = 0;

@@ -106,6 +106,16 @@ TEST_F(VirtualTree, ChildrenKeepTheOrderTheyWereAddedIn)
     // Records are typed: asking for another type gives nothing.
     EXPECT_EQ(tree.GetNodeData<int>(a), nullptr);
     EXPECT_EQ(tree.GetNodeData<TRecord>(nullptr), nullptr);
+
+    // Nodes added after a change of the record type get the new type; the
+    // old records stay what they were and are destroyed as such.
+    tree.SetNodeDataType<std::string>();
+    TVirtualNode *text = tree.AddChild(nullptr);
+    ASSERT_NE(tree.GetNodeData<std::string>(text), nullptr);
+    EXPECT_EQ(tree.GetNodeData<TRecord>(text), nullptr);
+    EXPECT_EQ(NameOf(tree, a2), "a2");
+    tree.Clear();
+    EXPECT_EQ(TRecord::Alive, 0);
 }
 
 TEST_F(VirtualTree, DeleteChildrenFreesEveryRecordBelowOnce)
