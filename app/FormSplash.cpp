@@ -8,6 +8,7 @@
 #include "ui/Unit1.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -58,7 +59,28 @@ TSplashForm::TSplashForm(TStartupStages stages, TClock clock)
     Timer = new QTimer(this);
     Timer->setInterval(1);
     connect(Timer, &QTimer::timeout, this, &TSplashForm::TimerTimer);
+}
+
+int TSplashForm::exec()
+{
+    setWindowModality(Qt::ApplicationModal);
+    // Showing a splash-screen window lets Qt handle pending events at once;
+    // the timer starts after that, so that its tick comes from the modal loop
+    // below and the closing at the end of the start-up ends that loop.
+    show();
     Timer->start();
+    QEventLoop loop;
+    ModalLoop = &loop;
+    loop.exec(QEventLoop::DialogExec);
+    ModalLoop = nullptr;
+    return result();
+}
+
+void TSplashForm::hideEvent(QHideEvent *event)
+{
+    QDialog::hideEvent(event);
+    if (ModalLoop)
+        ModalLoop->exit();
 }
 
 void TSplashForm::FormShow()

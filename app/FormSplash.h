@@ -1,6 +1,6 @@
 // The splash window and the staged start-up it runs. Main thread.
 //
-// Shown modally by the program entry. Its timer's first tick fades it in,
+// Shown modally by the program entry (exec). Its timer's first tick fades it in,
 // runs the start-up stages one by one under their status texts, keeps it on
 // screen until 800 ms after the fade-in, shows the main window, fades it out
 // and closes it.
@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+class QEventLoop;
 class QLabel;
 class QTimer;
 class TPicture;
@@ -34,6 +35,10 @@ public:
     using TClock = std::function<uint32_t()>;
 
     explicit TSplashForm(TStartupStages stages = MakeStartupStages(), TClock clock = {});
+
+    // Shows the window modally and runs the start-up; returns once the
+    // window has closed itself.
+    int exec() override;
 
     static constexpr uint32_t FadeTime = 170;
     static constexpr uint32_t MinimumDisplayTime = 800;
@@ -61,6 +66,7 @@ protected:
     virtual void ShowMainWindow();
 
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     uint32_t Elapsed(uint32_t since) const { return Clock() - since; }
@@ -69,6 +75,7 @@ private:
     TStartupStages Stages;
     TClock Clock;
     int AlphaValue = 0;
+    QEventLoop *ModalLoop = nullptr;
 };
 
 extern TSplashForm *SplashForm;
