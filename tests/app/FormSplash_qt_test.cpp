@@ -4,7 +4,9 @@
 #include "tests/support/TestHooks.h"
 #include "ui/Unit1.h"
 
+#include <QCoreApplication>
 #include <QLabel>
+#include <QThread>
 #include <QTimer>
 #include <chrono>
 #include <ctime>
@@ -297,6 +299,28 @@ TEST_F(SplashTest, ModalRunKeepsItsTimingsWithoutSpinning)
     SplashForm = nullptr;
     delete Form1;
     Form1 = nullptr;
+}
+
+// Showing a splash-screen window handles pending events before the modal
+// loop exists; a start-up that ran then would close the window too early to
+// end that loop.
+TEST_F(SplashTest, ModalRunEndsWhenTheWindowWasSlowToShow)
+{
+    SplashForm = new TSplashForm(TStartupStages{{"eins", {}}});
+    QThread::msleep(5);
+    bool timedOut = false;
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        timedOut = true;
+        QCoreApplication::exit(1);
+    });
+    watchdog.start(5000);
+    SplashForm->exec();
+    EXPECT_FALSE(timedOut);
+    EXPECT_FALSE(SplashForm->isVisible());
+    delete SplashForm;
+    SplashForm = nullptr;
 }
 
 } // namespace
