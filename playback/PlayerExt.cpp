@@ -75,6 +75,8 @@ void BASS_CALLBACK TKlangdeck::EndCallback(HSYNC, DWORD channel, DWORD, void *us
     // been started again meanwhile. They are read from the player when the
     // task runs, so a receiver cleared in the meantime gets nothing.
     std::weak_ptr<void> weak = Lookup(reinterpret_cast<uintptr_t>(user));
+    if (weak.expired())
+        return;
     platform::PostToMainThread([weak, channel] {
         auto alive = std::static_pointer_cast<Alive>(weak.lock());
         if (!alive)
