@@ -72,7 +72,8 @@ public:
             std::string n = std::to_string(i);
             std::string frames = TextFrame(3, "TIT2", 1, "Über den Wolken " + n) +
                                  TextFrame(3, "TPE1", 1, "Künstlerin " + std::to_string(i % 37)) +
-                                 TextFrame(3, "TALB", 0, "Album " + std::to_string(i % 83)) + Frame(3, "APIC", apic);
+                                 TextFrame(3, "TALB", 0, "Album " + std::to_string(i % 83)) +
+                                 Frame(3, "APIC", apic);
             mp3.push_back(Write("/mp3/" + n + " - Über den Wolken.mp3", Tag(3, frames, 2048) + audio));
             wav.push_back(Write("/wav/" + n + " - Aufnahme.wav", wave));
             this->ogg.push_back(Write("/ogg/" + n + " - Aufnahme.ogg", ogg));
@@ -166,9 +167,18 @@ void Scan(benchmark::State &state, const std::vector<std::string> &files)
     state.counters["bytes_per_record"] = static_cast<double>(bytes) / kFiles;
 }
 
-void BM_QueueMp3(benchmark::State &state) { Scan(state, Files().mp3); }
-void BM_QueueWav(benchmark::State &state) { Scan(state, Files().wav); }
-void BM_QueueOgg(benchmark::State &state) { Scan(state, Files().ogg); }
+void BM_QueueMp3(benchmark::State &state)
+{
+    Scan(state, Files().mp3);
+}
+void BM_QueueWav(benchmark::State &state)
+{
+    Scan(state, Files().wav);
+}
+void BM_QueueOgg(benchmark::State &state)
+{
+    Scan(state, Files().ogg);
+}
 BENCHMARK(BM_QueueMp3)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QueueWav)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_QueueOgg)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);

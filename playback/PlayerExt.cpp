@@ -261,7 +261,8 @@ double TKlangdeck::Position() const
     const QWORD position = BASS_ChannelGetPosition(Stream);
     if (position == static_cast<QWORD>(-1))
         return 0;
-    return static_cast<double>(static_cast<int64_t>(position)) / static_cast<double>(static_cast<int64_t>(length));
+    return static_cast<double>(static_cast<int64_t>(position)) /
+           static_cast<double>(static_cast<int64_t>(length));
 }
 
 void TKlangdeck::PlaylistChanged(TPlaylist *)

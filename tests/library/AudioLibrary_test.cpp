@@ -47,7 +47,10 @@ protected:
     }
 
     // Pumps a while longer, to see that nothing else arrives.
-    void Settle() { main.RunUntil([] { return false; }, 300ms); }
+    void Settle()
+    {
+        main.RunUntil([] { return false; }, 300ms);
+    }
 
     std::vector<std::string> AnnouncedNames() const
     {
@@ -195,14 +198,16 @@ TEST_F(AudioLibraryTest, Mp3WithoutTitleOrWithoutFramesOrWithoutTag)
 {
     using namespace id3writer;
     std::string untitled = dir.Write(
-        "Ohne Titel.mp3", Tag(4, TextFrame(4, "TPE1", 0, "Band") + TextFrame(4, "TALB", 0, "Platte"), 64) + Mp3Audio());
+        "Ohne Titel.mp3",
+        Tag(4, TextFrame(4, "TPE1", 0, "Band") + TextFrame(4, "TALB", 0, "Platte"), 64) + Mp3Audio());
     const TAudioInfo *info = library->GetInfo(untitled);
     EXPECT_EQ(info->Title, "Ohne Titel");
     EXPECT_EQ(info->Artist, "Band");
     EXPECT_EQ(info->Album, "Platte");
     EXPECT_EQ(info->Length, 1);
 
-    std::string silent = dir.Write("leer.mp3", Tag(3, TextFrame(3, "TIT2", 0, "Still")) + std::string(4000, '\0'));
+    std::string silent =
+        dir.Write("leer.mp3", Tag(3, TextFrame(3, "TIT2", 0, "Still")) + std::string(4000, '\0'));
     info = library->GetInfo(silent);
     EXPECT_EQ(info->Title, "Still");
     EXPECT_EQ(info->Length, 0);

@@ -88,7 +88,8 @@ TEST_F(PlayerDouble, LoadTrackOpensAStreamWithoutPlayingIt)
     HSTREAM h = ed::LastStream();
     EXPECT_EQ(player->Stream, h);
     EXPECT_EQ(ed::CallsTo("BASS_StreamCreateFile")[0], Call("BASS_StreamCreateFile", 0, A, 0, 0, 0));
-    EXPECT_EQ(ed::CallsTo("BASS_ChannelSetAttributes")[0], Call("BASS_ChannelSetAttributes", h, -1, 100, -101));
+    EXPECT_EQ(ed::CallsTo("BASS_ChannelSetAttributes")[0],
+              Call("BASS_ChannelSetAttributes", h, -1, 100, -101));
     auto sync = ed::CallsTo("BASS_ChannelSetSync")[0];
     EXPECT_EQ(sync.args[1], ed::Value(BASS_SYNC_END));
     EXPECT_EQ(sync.args[2], ed::Value(0));
@@ -201,8 +202,8 @@ TEST_F(PlayerDouble, PlayPauseStopActOnlyInTheirStates)
     EXPECT_EQ(player->State(), psStopped);
     player->Play();
     EXPECT_EQ(ed::Calls().back(), Call("BASS_ChannelPlay", h, 1));
-    EXPECT_EQ(Acting(), (Names{"BASS_ChannelPlay", "BASS_ChannelPause", "BASS_ChannelPlay", "BASS_ChannelStop",
-                               "BASS_ChannelPlay"}));
+    EXPECT_EQ(Acting(), (Names{"BASS_ChannelPlay", "BASS_ChannelPause", "BASS_ChannelPlay",
+                               "BASS_ChannelStop", "BASS_ChannelPlay"}));
     EXPECT_EQ(events, Names(5, "state"));
 }
 
@@ -433,7 +434,8 @@ TEST_F(PlayerDouble, DisplayTitleComesFromTheLibraryRecord)
     using namespace id3writer;
     MpegHeader frame;
     std::string audio = MpegFrames(frame, 417, 40);
-    std::string both = dir.Write("both.mp3", Tag(3, TextFrame(3, "TIT2", 0, "Lied") + TextFrame(3, "TPE1", 0, "Band")) + audio);
+    std::string both = dir.Write(
+        "both.mp3", Tag(3, TextFrame(3, "TIT2", 0, "Lied") + TextFrame(3, "TPE1", 0, "Band")) + audio);
     std::string titleOnly = dir.Write("only.mp3", Tag(3, TextFrame(3, "TIT2", 0, "Nur Titel")) + audio);
     std::string wave = dir.Write("Live.Set.wav", "not audio");
     for (const auto &f : {both, titleOnly, wave})

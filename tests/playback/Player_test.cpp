@@ -130,7 +130,8 @@ TEST_F(PlayerTest, ADeletedFileGivesTheMessageWithItsFullPath)
     player.LoadTrack(0);
     ASSERT_EQ(main.Boxes().size(), 1u);
     EXPECT_EQ(main.Boxes()[0].caption, "Datei nicht gefunden");
-    EXPECT_EQ(main.Boxes()[0].text, "'" + file + "' kann nicht wiedergegeben werden. Die Datei wurde nicht gefunden.");
+    EXPECT_EQ(main.Boxes()[0].text,
+              "'" + file + "' kann nicht wiedergegeben werden. Die Datei wurde nicht gefunden.");
     EXPECT_EQ(player.State(), psNone);
     EXPECT_EQ(player.FileName, file);
     EXPECT_EQ(player.Title, "");
