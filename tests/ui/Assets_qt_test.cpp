@@ -85,15 +85,3 @@ TEST(Assets, MenuImagesOfThePlayModesAreTheModeGlyphs)
         EXPECT_EQ(menu.readAll(), glyph.readAll()) << mode;
     }
 }
-
-TEST(Assets, IndexesOutOfRangeGiveNoPicture)
-{
-    EXPECT_TRUE(MenuImage(-1).isEmpty());
-    EXPECT_TRUE(MenuImage(kMenuImageCount).isEmpty());
-    EXPECT_TRUE(TreeImage(kTreeImageCount).isEmpty());
-    EXPECT_TRUE(MenuIcon(11).isNull());
-    EXPECT_EQ(ModeImage(7), ModeImage(0));
-    const QList<QIcon> icons = TreeIcons();
-    ASSERT_EQ(icons.size(), kTreeImageCount);
-    EXPECT_FALSE(icons[8].pixmap(16, 16).isNull());
-}

@@ -416,26 +416,6 @@ TEST_F(VirtualTree, RightClickSelectsInTheListOnly)
     EXPECT_EQ(tree.FocusedNode(), nullptr);
 }
 
-TEST_F(VirtualTree, ListSelectsWholeRowsAndSeveralOfThem)
-{
-    TVirtualTree list(TVTMode::vmList);
-    list.SetNodeDataType<TRecord>();
-    list.AddColumn("Titel", 80);
-    list.AddColumn("Interpret", 80);
-    Show(list);
-    std::vector<TVirtualNode *> rows;
-    for (int i = 0; i < 5; ++i)
-        rows.push_back(Add(list, nullptr, "r" + std::to_string(i)));
-
-    QPoint cell = list.visualRect(list.IndexOf(rows[1], 1)).center();
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, cell);
-    QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::ShiftModifier, RowCentre(list, rows[3]));
-    EXPECT_EQ(list.SelectedNodes(), (std::vector<TVirtualNode *>{rows[1], rows[2], rows[3]}));
-    EXPECT_TRUE(list.selectionModel()->isSelected(list.IndexOf(rows[2], 0)));
-    EXPECT_TRUE(list.selectionModel()->isSelected(list.IndexOf(rows[2], 1)));
-    EXPECT_EQ(list.FocusedNode(), rows[3]);
-}
-
 TEST_F(VirtualTree, ColumnsAreMovableAndResizableButNeverSort)
 {
     TVirtualTree list(TVTMode::vmList);
