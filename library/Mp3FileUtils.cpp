@@ -272,8 +272,8 @@ bool DecodeUtf8(const uint8_t *bytes, int64_t count, std::u16string &out)
 // straight from the stream to their frame.
 class FrameReader {
 public:
-    FrameReader(TStream &stream, int64_t position, int64_t tagEnd)
-        : stream(stream), position(position), tagEnd(tagEnd)
+    // Chunks reach no further than end (the tag's end or the stream's, whichever comes first).
+    FrameReader(TStream &stream, int64_t position, int64_t end) : stream(stream), position(position), end(end)
     {
     }
 
@@ -283,7 +283,7 @@ public:
             int64_t offset = position - chunkStart;
             if (offset >= 0 && offset < chunkLength) {
                 int64_t n = std::min(count, chunkLength - offset);
-                std::memcpy(out, chunk + offset, static_cast<size_t>(n));
+                std::memcpy(out, chunk.get() + offset, static_cast<size_t>(n));
                 out += n;
                 count -= n;
                 position += n;
@@ -295,9 +295,13 @@ public:
                 position += count;
                 return;
             }
+            const int64_t want = std::max(count, std::min<int64_t>(kChunkSize, end - position));
+            if (chunkCapacity < want) {
+                chunk.reset(new uint8_t[static_cast<size_t>(want)]);
+                chunkCapacity = want;
+            }
             chunkStart = position;
-            chunkLength =
-                stream.Read(chunk, std::max(count, std::min<int64_t>(kChunkSize, tagEnd - position)));
+            chunkLength = stream.Read(chunk.get(), want);
             if (chunkLength < count)
                 throw EReadError("Stream read error");
         }
@@ -308,7 +312,7 @@ public:
     {
         int64_t offset = position - chunkStart;
         if (offset >= 0 && offset + count <= chunkLength) {
-            body.assign(chunk + offset, chunk + offset + count);
+            body.assign(chunk.get() + offset, chunk.get() + offset + count);
             position += count;
             return;
         }
@@ -320,11 +324,11 @@ private:
     static constexpr int64_t kChunkSize = 65536;
     TStream &stream;
     int64_t position;
-    int64_t tagEnd;
+    int64_t end;
     int64_t chunkStart = 0;
     int64_t chunkLength = 0;
-    std::unique_ptr<uint8_t[]> chunkBuffer{new uint8_t[kChunkSize]};
-    uint8_t *chunk = chunkBuffer.get();
+    int64_t chunkCapacity = 0;
+    std::unique_ptr<uint8_t[]> chunk; // as large as the tag needs, up to a chunk
 };
 
 } // namespace
@@ -432,7 +436,7 @@ TMp3Result TID3v2Tag::ReadFrameList(TStream &stream, int64_t start)
         const int64_t streamSize = source.GetSize();
         // Decoded bytes stand for the tag after its header, so they end where the tag ends.
         const int64_t tagEnd = resynchronised ? streamSize : TagSize;
-        FrameReader reader(source, start, tagEnd);
+        FrameReader reader(source, start, std::min(tagEnd, streamSize));
         int64_t position = start;
         while (position < tagEnd - PaddingSize && position < streamSize) {
             uint8_t header[10];
