@@ -14,6 +14,8 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <pthread.h>
+#include <sched.h>
 #include <set>
 #include <sys/stat.h>
 #include <thread>
@@ -373,4 +375,37 @@ TEST_F(AudioLibraryTest, AHundredFilesQueuedWhileTheWorkerRunsGiveOneRecordEach)
         EXPECT_EQ(record[name], info);
     for (const auto &f : files)
         EXPECT_EQ(library->GetInfo(f), record[f]);
+}
+
+TEST_F(AudioLibraryTest, TheWorkerIdlesAtIdlePriorityAndWorksAtNormal)
+{
+    // Whether this process may bring a thread back from idle priority; a
+    // worker that could not stays at normal priority throughout.
+    bool canSwitch = false;
+    std::thread([&] {
+        sched_param param{};
+        canSwitch = pthread_setschedparam(pthread_self(), SCHED_IDLE, &param) == 0 &&
+                    pthread_setschedparam(pthread_self(), SCHED_OTHER, &param) == 0;
+    }).join();
+
+    Gate gate;
+    std::atomic<pthread_t> worker{};
+    library->SetReader([&](const std::string &name, TAudioInfo &out) {
+        worker = pthread_self();
+        gate.Wait();
+        TAudioLibrary::ReadInfo(name, out);
+    });
+    auto policy = [&] {
+        int p = -1;
+        sched_param param{};
+        pthread_getschedparam(worker.load(), &p, &param);
+        return p;
+    };
+    library->QueueFile(dir.Copy("short-0.3s.wav", "a.wav"), -1);
+    gate.AwaitReached();
+    EXPECT_EQ(policy(), SCHED_OTHER);
+    gate.Open();
+    ASSERT_TRUE(WaitForAnnouncements(1));
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(policy(), canSwitch ? SCHED_IDLE : SCHED_OTHER);
 }
