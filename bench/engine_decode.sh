@@ -28,32 +28,42 @@ best_of_3() {
   local best=""
   for _ in 1 2 3; do
     local t
-    t=$( { TIMEFORMAT='%U %S'; time "$@" >/dev/null 2>&1; } 2>&1 | awk '{print $1 + $2}')
-    if [ -z "$best" ] || (( $(echo "$t < $best" | bc -l) )); then best=$t; fi
+    { TIMEFORMAT='%U %S'; time "$@" >/dev/null 2>&1; } 2>"$media/.time"
+    t=$(tail -1 "$media/.time" | awk '{print $1 + $2}')
+    best=$(awk -v a="$t" -v b="$best" 'BEGIN { print (b == "" || a < b) ? a : b }')
   done
   echo "$best"
 }
-realtime() { echo "scale=1; $seconds / $1" | bc -l; }
+realtime() { awk -v t="$1" -v s="$seconds" 'BEGIN { printf "%.1f", s / t }'; }
 
-json=$(KLANG_BENCH_MEDIA=$media "$bench" --benchmark_filter='BM_Decode' --benchmark_format=json 2>/dev/null)
-engine_x() { echo "$json" | jq -r --arg n "BM_Decode/$1" '.benchmarks[] | select(.name | startswith($n)) | .x_realtime' | head -1; }
+# A counter of the benchmark whose name starts with $2, from CSV output $1.
+counter() {
+  echo "$1" | awk -F, -v name="$2" -v col="$3" '
+    NR == 1 { for (i = 1; i <= NF; i++) { gsub(/"/, "", $i); idx[$i] = i } next }
+    { n = $1; gsub(/"/, "", n) }
+    index(n, name) == 1 && !done { print $(idx[col]); done = 1 }'
+}
 
-mp3_mpg123=$(best_of_3 mpg123 -q -t bench-300s-320k.mp3)
-mp3_ffmpeg=$(best_of_3 ffmpeg -nostdin -v error -threads 1 -i bench-300s-320k.mp3 -f null -)
-ogg_ffmpeg=$(best_of_3 ffmpeg -nostdin -v error -threads 1 -i bench-300s-q6.ogg -f null -)
-wav_ffmpeg=$(best_of_3 ffmpeg -nostdin -v error -threads 1 -i bench-300s.wav -f null -)
+csv=$(KLANG_BENCH_MEDIA=$media "$bench" --benchmark_filter='BM_Decode' --benchmark_format=csv 2>/dev/null)
+engine_mp3=$(counter "$csv" BM_Decode/mp3_320k x_realtime)
+engine_ogg=$(counter "$csv" BM_Decode/ogg_q6 x_realtime)
+engine_wav=$(counter "$csv" BM_Decode/wav_44k x_realtime)
 
-printf '\nDecode throughput, multiples of real time per CPU second (5-minute files, one thread)\n'
+mpg123_mp3=$(realtime "$(best_of_3 mpg123 -q -t bench-300s-320k.mp3)")
+ffmpeg_mp3=$(realtime "$(best_of_3 ffmpeg -nostdin -v error -threads 1 -i bench-300s-320k.mp3 -f null -)")
+ffmpeg_ogg=$(realtime "$(best_of_3 ffmpeg -nostdin -v error -threads 1 -i bench-300s-q6.ogg -f null -)")
+ffmpeg_wav=$(realtime "$(best_of_3 ffmpeg -nostdin -v error -threads 1 -i bench-300s.wav -f null -)")
+
+printf '\nDecode throughput: seconds of audio per CPU second (5-minute files, one thread)\n'
 printf '%-22s %10s %10s %10s\n' file engine "mpg123 -t" "ffmpeg"
-printf '%-22s %10.1f %10s %10s\n' "MP3 320 kbit/s" "$(engine_x mp3_320k)" "$(realtime "$mp3_mpg123")" "$(realtime "$mp3_ffmpeg")"
-printf '%-22s %10.1f %10s %10s\n' "Ogg Vorbis q6" "$(engine_x ogg_q6)" "-" "$(realtime "$ogg_ffmpeg")"
-printf '%-22s %10.1f %10s %10s\n' "WAV 44.1 kHz 16-bit" "$(engine_x wav_44k)" "-" "$(realtime "$wav_ffmpeg")"
-ratio=$(echo "scale=3; $(engine_x mp3_320k) / $(realtime "$mp3_mpg123")" | bc -l)
-printf 'engine / mpg123 on MP3: %s (goal: at least 0.85)\n' "$ratio"
+printf '%-22s %10.1f %10s %10s\n' "MP3 320 kbit/s" "$engine_mp3" "$mpg123_mp3" "$ffmpeg_mp3"
+printf '%-22s %10.1f %10s %10s\n' "Ogg Vorbis q6" "$engine_ogg" "-" "$ffmpeg_ogg"
+printf '%-22s %10.1f %10s %10s\n' "WAV 44.1 kHz 16-bit" "$engine_wav" "-" "$ffmpeg_wav"
+awk -v e="$engine_mp3" -v m="$mpg123_mp3" 'BEGIN { printf "engine / mpg123 on MP3: %.2f (goal: at least 0.85)\n", e / m }'
 
-play=$(KLANG_BENCH_MEDIA=$media "$bench" --benchmark_filter='BM_Play' --benchmark_format=json 2>/dev/null)
-cpu=$(echo "$play" | jq -r '.benchmarks[] | select(.name | startswith("BM_PlayCpuShare")) | .cpu_pct_of_core')
-mean=$(echo "$play" | jq -r '.benchmarks[] | select(.name | startswith("BM_PlayToFirstSample")) | .mean_ms')
-max=$(echo "$play" | jq -r '.benchmarks[] | select(.name | startswith("BM_PlayToFirstSample")) | .max_ms')
-printf '\nPlaying the MP3 on the no-sound device: %.2f %% of one core (goal: under 1 %%)\n' "$cpu"
-printf 'BASS_ChannelPlay to the first sample mixed: mean %.2f ms, max %.2f ms over 40 starts (goal: under 20 ms)\n' "$mean" "$max"
+cpu=$(KLANG_BENCH_MEDIA=$media "$bench" --benchmark_filter='BM_PlayCpuShare' --benchmark_format=csv 2>/dev/null)
+start=$(KLANG_BENCH_MEDIA=$media "$bench" --benchmark_filter='BM_PlayToFirstSample' --benchmark_format=csv 2>/dev/null)
+printf '\nPlaying the MP3 on the no-sound device: %.2f %% of one core (goal: under 1 %%)\n' \
+  "$(counter "$cpu" BM_PlayCpuShare cpu_pct_of_core)"
+printf 'BASS_ChannelPlay to the first sample mixed: mean %.2f ms, max %.2f ms over 40 starts (goal: under 20 ms)\n' \
+  "$(counter "$start" BM_PlayToFirstSample mean_ms)" "$(counter "$start" BM_PlayToFirstSample max_ms)"
