@@ -128,12 +128,14 @@ public:
     void SelectNode(TVirtualNode *node, bool focus = false);
     std::vector<TVirtualNode *> SelectedNodes() const;
 
-    // Raises OnExpanding, then expands node.
+    // Raises OnExpanding, then expands node. An expansion by the user raises
+    // OnExpanding as the view expands, before the children are painted.
     void Expand(TVirtualNode *node);
     void Collapse(TVirtualNode *node);
     bool IsExpanded(const TVirtualNode *node) const;
 
-    // Repaints one node's row (O(1)) or the whole control.
+    // Repaints one node's row (in the list at a cost that does not grow with
+    // the number of rows) or the whole control.
     void InvalidateNode(const TVirtualNode *node);
     void Repaint();
 
