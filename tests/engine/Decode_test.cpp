@@ -69,9 +69,16 @@ TEST_P(DecodeTest, LengthToneAndSeek)
         std::vector<int16_t> part(64 * c.channels);
         DWORD got = BASS_ChannelGetData(h, part.data(), DWORD(part.size() * 2));
         ASSERT_EQ(got, part.size() * 2);
-        std::vector<int16_t> expected(all.begin() + long(frame * c.channels),
-                                      all.begin() + long((frame + 64) * c.channels));
-        EXPECT_EQ(part, expected) << "after seeking to frame " << frame;
+        // A lossy decoder rebuilds its state at a seek, which may move a
+        // sample by a step; a frame off would differ by far more.
+        int slack = c.extraLimit > 0 || std::string(c.file).find(".mp3") != std::string::npos ||
+                            std::string(c.file).find(".ogg") != std::string::npos
+                        ? 2
+                        : 0;
+        int worst = 0;
+        for (size_t i = 0; i < part.size(); ++i)
+            worst = std::max(worst, std::abs(part[i] - all[frame * c.channels + i]));
+        EXPECT_LE(worst, slack) << "after seeking to frame " << frame;
     }
     EXPECT_FALSE(BASS_ChannelSetPosition(h, length + 2 * c.channels));
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_POSITION);
