@@ -2,6 +2,9 @@
 
 #include "app/FormInfo.h"
 #include "library/AudioLibraryExt.h"
+#include "library/FileExt.h"
+#include "platform/Hooks.h"
+#include "platform/Names.h"
 #include "playback/BassExt.h"
 #include "playback/PlayerExt.h"
 #include "ui/AlignLayout.h"
@@ -159,6 +162,7 @@ void TForm1::CreateMenus()
 
     FileMenu = menuBar()->addMenu(QStringLiteral("Datei"));
     OpenItem = item(FileMenu, "&Öffnen...", QKeySequence(Qt::CTRL | Qt::Key_O), 10);
+    connect(OpenItem, &QAction::triggered, this, &TForm1::OpenItemClick);
     N2 = FileMenu->addSeparator();
     PlayItem = item(FileMenu, "&Wiedergeben", ctrlEnter, 0);
     PauseItem = item(FileMenu, "&Pause", ctrlEnter, 1);
@@ -286,7 +290,25 @@ int TForm1::OuterWidth() const
 
 void TForm1::InitContent()
 {
-    // Step 1: the tree and the list get their per-node records here.
+    TreeView->SetNodeDataType<TTreeNodeData>();
+    TreeView->SetNodeHeight(18);
+    TreeView->OnGetText = [this](TVirtualNode *node, int column) { return TreeViewGetText(node, column); };
+    TreeView->OnGetImageIndex = [this](TVirtualNode *node, TVTImageKind kind, int column) {
+        return TreeViewGetImageIndex(node, kind, column);
+    };
+    TreeView->OnChange = [this](TVirtualNode *node) { TreeViewChange(node); };
+    TreeView->OnExpanding = [this](TVirtualNode *node) { TreeViewExpanding(node); };
+    TreeView->OnFreeNode = [this](TVirtualNode *node) { TreeViewFreeNode(node); };
+    ListView->SetNodeDataType<TListRowData>();
+    ListView->SetNodeHeight(15);
+    ListView->OnGetText = [this](TVirtualNode *node, int column) { return ListViewGetText(node, column); };
+    ListView->OnPaintText = [this](TVirtualNode *node, int column, QColor &color) {
+        ListViewPaintText(node, column, color);
+    };
+    ListView->OnDblClick = [this] { ListViewDblClick(); };
+    ListView->OnKeyDown = [this](int key, Qt::KeyboardModifiers) { return ListViewKeyDown(key); };
+    ListView->OnChange = [this](TVirtualNode *node) { ListViewChange(node); };
+
 
     Player->OnStateChange = [this](TKlangdeck *sender) { PlayerStateChange(sender); };
     Player->OnTrackChange = [this](TKlangdeck *sender) { PlayerTrackChange(sender); };
@@ -301,8 +323,44 @@ void TForm1::InitContent()
     SplitterDragging = false;
     TrackDragging = false;
 
-    // Steps 5 and 6: the tree's roots and drives are added here, then
-    // "Arbeitsplatz" is selected and expanded.
+    TTreeNodeData *playback = AddTreeNode(nullptr);
+    playback->Kind = nkPlayback;
+    playback->Caption = "Wiedergabe";
+    playback->ImageIndex = 1;
+    playback->SelectedIndex = 1;
+    TVirtualNode *computerNode = nullptr;
+    TTreeNodeData *computer = AddTreeNode(nullptr, &computerNode);
+    computer->Kind = nkComputer;
+    computer->Caption = "Arbeitsplatz";
+    computer->ImageIndex = 0;
+    computer->SelectedIndex = 0;
+    {
+        TDriveArray drives;
+        {
+            platform::WaitCursor wait;
+            drives = GetDrives();
+        }
+        for (const auto &drive : drives) {
+            TTreeNodeData *node = AddTreeNode(computerNode);
+            node->Kind = nkFolder;
+            node->Path = drive->Root;
+            // The mount point as the mount table lists it, without the
+            // trailing "/" of the root (except "/" itself).
+            const std::string mountPoint =
+                drive->Root.size() > 1 && drive->Root.back() == '/' ? drive->Root.substr(0, drive->Root.size() - 1)
+                                                                    : drive->Root;
+            node->Caption = drive->Name + " (" + mountPoint + ")";
+            node->ImageIndex = drive->Kind == dkFloppy      ? 3
+                               : drive->Kind == dkRemovable ? 6
+                               : drive->Kind == dkCdRom     ? 5
+                                                            : 4;
+            node->SelectedIndex = node->ImageIndex;
+            DriveRoots.insert(drive->Root);
+        }
+    }
+    TreeView->SelectNode(computerNode);
+    TreeView->Expand(computerNode);
+
 
     TimeLbl->setText(QStringLiteral("00:00"));
     TitleLbl->setText(QString());
@@ -312,6 +370,8 @@ void TForm1::InitContent()
     FileColumnSpec = "Titel.0:150&Interpret.1:150&Album.2:100&Länge.3:100?right&Dateiname.4:250";
 
     OpenDialog->setNameFilters(FilterToNameFilters(BassController->Filter));
+    if (!OpenDialog->nameFilters().isEmpty())
+        OpenDialog->selectNameFilter(OpenDialog->nameFilters().front());
 }
 
 void TForm1::ApplyColumnSpec(const std::string &Spec)
@@ -438,20 +498,273 @@ void TForm1::PlayerTrackChange(TKlangdeck *)
 {
 }
 
-void TForm1::PlayerPlaylistChange(TKlangdeck *)
-{
-}
-
 void TForm1::PlayerTrackEnd(TKlangdeck *)
 {
 }
 
-void TForm1::LibraryTrackInfo(TAudioLibrary *, const TAudioInfo *)
+// ---- navigation tree ---------------------------------------------------------
+
+TTreeNodeData *TForm1::AddTreeNode(TVirtualNode *Parent, TVirtualNode **Node)
 {
+    TVirtualNode *node = TreeView->AddChild(Parent);
+    if (Node)
+        *Node = node;
+    return TreeView->GetNodeData<TTreeNodeData>(node);
+}
+
+QString TForm1::TreeViewGetText(TVirtualNode *Node, int Column)
+{
+    const TTreeNodeData *data = TreeView->GetNodeData<TTreeNodeData>(Node);
+    if (!data || Column != -1)
+        return {};
+    return QString::fromStdString(data->Caption);
+}
+
+int TForm1::TreeViewGetImageIndex(TVirtualNode *Node, TVTImageKind Kind, int Column)
+{
+    const TTreeNodeData *data = TreeView->GetNodeData<TTreeNodeData>(Node);
+    if (!data || Column != -1)
+        return -1;
+    return Kind == TVTImageKind::ikSelected ? data->SelectedIndex : data->ImageIndex;
+}
+
+void TForm1::TreeViewChange(TVirtualNode *Node)
+{
+    const TTreeNodeData *data = TreeView->GetNodeData<TTreeNodeData>(Node);
+    if (!data)
+        return;
+    switch (data->Kind) {
+    case nkComputer:
+        ViewPlaylist->Clear();
+        break;
+    case nkPlayback:
+        ViewPlaylist->Assign(*Player->Playlist);
+        break;
+    case nkFolder:
+        ViewPlaylist->LoadFolder(data->Path);
+        break;
+    case nkPlaceholder:
+        break;
+    }
+}
+
+void TForm1::TreeViewExpanding(TVirtualNode *Node)
+{
+    TVirtualNode *child = TreeView->FirstChild(Node);
+    while (child) {
+        const TTreeNodeData *data = TreeView->GetNodeData<TTreeNodeData>(child);
+        if (data && data->Kind == nkPlaceholder) {
+            // Filling the placeholder replaces it by the drive's folders; they
+            // are filled ahead in turn, so that they show their expand buttons.
+            FillNode(child);
+            child = TreeView->FirstChild(Node);
+            continue;
+        }
+        FillNode(child);
+        child = TreeView->NextSibling(child);
+    }
+}
+
+void TForm1::TreeViewFreeNode(TVirtualNode *Node)
+{
+    if (TTreeNodeData *data = TreeView->GetNodeData<TTreeNodeData>(Node)) {
+        std::string().swap(data->Path);
+        std::string().swap(data->Caption);
+    }
+}
+
+void TForm1::FillNode(TVirtualNode *Node)
+{
+    TTreeNodeData *data = TreeView->GetNodeData<TTreeNodeData>(Node);
+    if (!data)
+        return;
+    const bool empty = TreeView->ChildCount(Node) == 0;
+    // A floppy drive gets a placeholder instead of being read: the drive is
+    // touched only when the user expands it.
+    if (data->Kind == nkFolder && empty && DriveRoots.count(data->Path) && GetDriveKind(data->Path) == dkFloppy) {
+        TTreeNodeData *placeholder = AddTreeNode(Node);
+        placeholder->Kind = nkPlaceholder;
+        placeholder->ImageIndex = -1;
+        placeholder->SelectedIndex = -1;
+        return;
+    }
+    if (data->Kind != nkPlaceholder && !(data->Kind == nkFolder && empty))
+        return;
+
+    std::string path = data->Path;
+    if (data->Kind == nkPlaceholder) {
+        Node = TreeView->Parent(Node);
+        path = TreeView->GetNodeData<TTreeNodeData>(Node)->Path;
+    }
+    TreeView->DeleteChildren(Node);
+    TStringArray folders;
+    {
+        platform::WaitCursor wait;
+        folders = GetFolders(path);
+    }
+    for (const std::string &name : folders) {
+        TTreeNodeData *folder = AddTreeNode(Node);
+        folder->Kind = nkFolder;
+        folder->Path = path + name + "/";
+        folder->Caption = name;
+        folder->ImageIndex = 7;
+        folder->SelectedIndex = 8;
+    }
+}
+
+TTreeNodeKind TForm1::FocusedTreeKind(bool &any) const
+{
+    const TTreeNodeData *data = TreeView->GetNodeData<TTreeNodeData>(TreeView->FocusedNode());
+    any = data != nullptr;
+    return data ? data->Kind : nkComputer;
+}
+
+// ---- track list --------------------------------------------------------------
+
+TListRowData *TForm1::AddListRow(TVirtualNode **Node)
+{
+    TVirtualNode *node = ListView->AddChild(nullptr);
+    if (Node)
+        *Node = node;
+    return ListView->GetNodeData<TListRowData>(node);
 }
 
 void TForm1::ViewPlaylistChange(TPlaylist *)
 {
+    ListView->BeginUpdate();
+    try {
+        RowIndex.clear();
+        ListView->DeleteChildren(nullptr);
+        const int count = ViewPlaylist->Count();
+        RowIndex.reserve(size_t(count));
+        for (int i = 0; i < count; ++i) {
+            TVirtualNode *node = nullptr;
+            TListRowData *row = AddListRow(&node);
+            row->FileName = ViewPlaylist->Items(i);
+            row->Title = platform::NameWithoutFolderAndExt(row->FileName);
+            row->Track = nullptr;
+            row->Length.clear();
+            RowIndex[row->FileName].Rows.push_back(node);
+        }
+    } catch (...) {
+        ListView->EndUpdate();
+        throw;
+    }
+    ListView->EndUpdate();
+}
+
+void TForm1::LibraryTrackInfo(TAudioLibrary *, const TAudioInfo *Info)
+{
+    if (!Info)
+        return;
+    auto found = RowIndex.find(Info->FileName);
+    if (found == RowIndex.end())
+        return;
+    TRowSlot &slot = found->second;
+    if (slot.Filled == slot.Rows.size())
+        return;
+    TVirtualNode *node = slot.Rows[slot.Filled++];
+    TListRowData *row = ListView->GetNodeData<TListRowData>(node);
+    row->Track = Info;
+    row->Title = Info->Title;
+    if (Info->Length >= 0)
+        row->Length = platform::FormatMinSec(Info->Length);
+    ListView->InvalidateNode(node);
+}
+
+QString TForm1::ListViewGetText(TVirtualNode *Node, int Column)
+{
+    const TListRowData *row = ListView->GetNodeData<TListRowData>(Node);
+    if (!row)
+        return {};
+    switch (Column) {
+    case 0:
+        return QString::fromStdString(row->Title);
+    case 1:
+        return row->Track ? QString::fromStdString(row->Track->Artist) : QString();
+    case 2:
+        return row->Track ? QString::fromStdString(row->Track->Album) : QString();
+    case 3:
+        return QString::fromStdString(row->Length);
+    case 4:
+        return QString::fromStdString(row->FileName);
+    default:
+        return {};
+    }
+}
+
+void TForm1::ListViewPaintText(TVirtualNode *Node, int, QColor &TextColor)
+{
+    const TListRowData *row = ListView->GetNodeData<TListRowData>(Node);
+    if (!row || Player->FileName.empty() || row->FileName != Player->FileName || Player->State() == psStopped)
+        return;
+    if (ListView->Selected(Node) && ListView->hasFocus())
+        TextColor = QColor(0, 255, 0);
+    else
+        TextColor = QColor(0, 128, 0);
+}
+
+void TForm1::ListViewDblClick()
+{
+    PlayFocused();
+}
+
+bool TForm1::ListViewKeyDown(int Key)
+{
+    if (Key != Qt::Key_Return && Key != Qt::Key_Enter)
+        return false;
+    PlayFocused();
+    return true;
+}
+
+void TForm1::ListViewChange(TVirtualNode *)
+{
+    if (Player->State() == psNone)
+        PlayBtn->setEnabled(ListView->FocusedNode() != nullptr);
+    PlayItem->setEnabled(PlayBtn->isEnabled());
+}
+
+void TForm1::PlayFocused()
+{
+    TVirtualNode *focused = ListView->FocusedNode();
+    if (!focused)
+        return;
+    bool any = false;
+    if (FocusedTreeKind(any) != nkPlayback || !any)
+        Player->Playlist->Assign(*ViewPlaylist);
+    Player->LoadTrack(ListView->Index(focused));
+    Player->Play();
+}
+
+void TForm1::PlayerPlaylistChange(TKlangdeck *)
+{
+    bool any = false;
+    if (FocusedTreeKind(any) == nkPlayback && any)
+        ViewPlaylist->Assign(*Player->Playlist);
+}
+
+QStringList TForm1::RunOpenDialog()
+{
+    if (OpenDialog->exec() != QDialog::Accepted)
+        return {};
+    return OpenDialog->selectedFiles();
+}
+
+void TForm1::OpenItemClick()
+{
+    const QStringList files = ChooseFiles();
+    if (files.isEmpty())
+        return;
+    bool any = false;
+    const bool playback = FocusedTreeKind(any) == nkPlayback && any;
+    if (!playback)
+        Player->Playlist->Clear();
+    for (const QString &file : files)
+        Player->Playlist->Add(file.toStdString());
+    if (!playback) {
+        Player->LoadTrack(0);
+        Player->Play();
+    }
 }
 
 void TForm1::UpdateControls()

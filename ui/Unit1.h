@@ -6,9 +6,13 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 class QAction;
@@ -110,7 +114,8 @@ public:
     void TreeViewChange(TVirtualNode *Node);
     void TreeViewExpanding(TVirtualNode *Node);
     void TreeViewFreeNode(TVirtualNode *Node);
-    TTreeNodeData *AddTreeNode(TVirtualNode *Parent);
+    // Node, when given, receives the new node.
+    TTreeNodeData *AddTreeNode(TVirtualNode *Parent, TVirtualNode **Node = nullptr);
     void FillNode(TVirtualNode *Node);
 
     // Track list.
@@ -121,7 +126,8 @@ public:
     void ListViewChange(TVirtualNode *Node);
     void OpenItemClick();
     void PlayFocused();
-    TListRowData *AddListRow();
+    // Node, when given, receives the new row.
+    TListRowData *AddListRow(TVirtualNode **Node = nullptr);
 
     // Transport controls, play modes and position display.
     void PlayBtnClick();
@@ -174,6 +180,9 @@ public:
     TTrackButton *TrackButton;
 
     QFileDialog *OpenDialog;
+    // The open-file step of OpenItemClick: the chosen files, none when the
+    // user cancels. Runs OpenDialog unless replaced (tests).
+    std::function<QStringList()> ChooseFiles = [this] { return RunOpenDialog(); };
     QTimer *PlayingTimer;
 
     // Fields.
@@ -200,6 +209,20 @@ private:
     void CreatePlayPanel();
     QWidget *NewPanel(int width, int height);
     bool Destroyed = false;
+
+    QStringList RunOpenDialog();
+    // The kind of the tree's focused node; any is false when none is focused.
+    TTreeNodeKind FocusedTreeKind(bool &any) const;
+    // The rows of each file name (exact, with case) in list order; the first
+    // Filled of them have their record. The keys view the rows' FileName.
+    struct TRowSlot {
+        std::vector<TVirtualNode *> Rows;
+        size_t Filled = 0;
+    };
+    std::unordered_map<std::string_view, TRowSlot> RowIndex;
+    // The drive roots read at start-up: the nodes with one of these paths are
+    // the drive nodes.
+    std::unordered_set<std::string> DriveRoots;
 };
 
 extern TForm1 *Form1;

@@ -27,7 +27,11 @@ void QtWindowFixture::SetUp()
     hooks.errorBox = [boxes = RecordedBoxes](const std::string &caption, const std::string &text) {
         boxes->push_back({caption, text});
     };
-    hooks.waitCursor = [](bool) {};
+    WaitCursor = std::make_shared<WaitCursorCount>();
+    hooks.waitCursor = [count = WaitCursor](bool on) {
+        count->Shows += on;
+        count->Depth += on ? 1 : -1;
+    };
     hooks.applicationTitle = [](const std::string &) {};
     hooks.terminate = [] {};
     hooks.topLevelWindow = []() -> void * { return nullptr; };

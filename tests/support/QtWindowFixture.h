@@ -29,10 +29,18 @@ protected:
     static void ProcessEvents();
 
     std::vector<testing_hooks::Box> Boxes() const;
+    // How often the wait cursor was switched on, and how many are on now.
+    int WaitCursorShows() const { return WaitCursor->Shows; }
+    int WaitCursorDepth() const { return WaitCursor->Depth; }
 
     TForm1 *Form = nullptr;
 
 private:
     std::unique_ptr<QObject> Context; // runs the tasks handed to the main thread
     std::shared_ptr<std::vector<testing_hooks::Box>> RecordedBoxes;
+    struct WaitCursorCount {
+        int Shows = 0;
+        int Depth = 0;
+    };
+    std::shared_ptr<WaitCursorCount> WaitCursor;
 };
