@@ -141,6 +141,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     OpenDialog->setFileMode(QFileDialog::ExistingFiles);
     PlayingTimer = new QTimer(this);
     PlayingTimer->setInterval(1);
+    ConnectTransport();
 }
 
 TForm1::~TForm1()
@@ -490,18 +491,6 @@ void TForm1::SplitterMouseUp(Qt::MouseButton button)
         SplitterDragging = false;
 }
 
-void TForm1::PlayerStateChange(TKlangdeck *)
-{
-}
-
-void TForm1::PlayerTrackChange(TKlangdeck *)
-{
-}
-
-void TForm1::PlayerTrackEnd(TKlangdeck *)
-{
-}
-
 // ---- navigation tree ---------------------------------------------------------
 
 TTreeNodeData *TForm1::AddTreeNode(TVirtualNode *Parent, TVirtualNode **Node)
@@ -765,10 +754,6 @@ void TForm1::OpenItemClick()
         Player->LoadTrack(0);
         Player->Play();
     }
-}
-
-void TForm1::UpdateControls()
-{
 }
 
 void TForm1::showEvent(QShowEvent *event)

@@ -145,6 +145,12 @@ public:
     void TrackBarMouseUp(Qt::MouseButton Button);
     // The knob's travel: the bar's width less the knob's and 4.
     int KnobTravel() const;
+    // Connects the transport buttons, their menu items, the play modes, the
+    // timer and the seek bar to their handlers.
+    void ConnectTransport();
+    // The mouse buttons held down at this moment, as the system knows them
+    // (QGuiApplication::mouseButtons() while unassigned); tests replace it.
+    std::function<Qt::MouseButtons()> MouseButtonsNow;
 
     // The client area's width (the width of the window without its frame)
     // and the window's outer width.
@@ -208,6 +214,10 @@ private:
     void CreateClientArea();
     void CreatePlayPanel();
     QWidget *NewPanel(int width, int height);
+    // TimeLbl shows the time only through this, so that it is set only when
+    // the seconds it shows change.
+    void ShowTime(int Seconds);
+    int ShownSeconds = -1;
     bool Destroyed = false;
 
     QStringList RunOpenDialog();
