@@ -81,6 +81,15 @@ void Channel::FillLocked(size_t target)
             if (pendingOffset < pendingFrames)
                 return;
         }
+        if (decoderEnded && resampler && !resamplerDrained) {
+            // The resampler's tail: what it still holds of the last input.
+            size_t done = 0;
+            soxr_process(resampler, nullptr, 0, nullptr, pending.data(), pending.size() / channels, &done);
+            pendingFrames = done;
+            pendingOffset = 0;
+            resamplerDrained = done == 0;
+            continue;
+        }
         if (decoderEnded) {
             if (!ringEnded.load(std::memory_order_relaxed)) {
                 endFrame.store(decodeBase + decodedFrames, std::memory_order_relaxed);
@@ -96,12 +105,6 @@ void Channel::FillLocked(size_t target)
         long n = left == 0 ? 0 : decoder->Read(decoded.data(), static_cast<uint32_t>(std::min<uint64_t>(kChunk, left)));
         if (n <= 0) {
             decoderEnded = true;
-            if (resampler) {
-                // The resampler's tail: what it still holds of the last input.
-                size_t done = 0;
-                soxr_process(resampler, nullptr, 0, nullptr, pending.data(), pending.size() / channels, &done);
-                pendingFrames = done;
-            }
             continue;
         }
         decodedFrames += static_cast<uint64_t>(n);
@@ -124,6 +127,7 @@ void Channel::ResetDecodeLocked(uint64_t frame)
         soxr_clear(resampler);
     pendingFrames = pendingOffset = 0;
     decoderEnded = false;
+    resamplerDrained = false;
     decodeEndSignalled = false;
     decodeBase = frame;
     decodedFrames = 0;

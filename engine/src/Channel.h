@@ -64,6 +64,7 @@ struct Channel {
     size_t pendingFrames = 0;
     size_t pendingOffset = 0;
     bool decoderEnded = false;
+    bool resamplerDrained = false;
     uint64_t decodeBase = 0;     // frame decoding (re)started at
     uint64_t decodedFrames = 0;  // frames decoded since decodeBase
     bool decodeEndSignalled = false;
