@@ -3,6 +3,7 @@
 #include <SDL2/SDL.h>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -12,13 +13,22 @@
 namespace klang {
 namespace {
 
+// KLANG_NOSOUND_CAPTURE names a file that receives the no-sound device's mix
+// as raw 32-bit float stereo, for checking what would have been heard.
 class NoSound final : public Output {
 public:
-    NoSound(uint32_t r, MixFunction m) : rate(r), mix(m), thread([this] { Run(); }) {}
+    NoSound(uint32_t r, MixFunction m) : rate(r), mix(m)
+    {
+        if (const char *path = std::getenv("KLANG_NOSOUND_CAPTURE"); path && *path)
+            capture = std::fopen(path, "wb");
+        thread = std::thread([this] { Run(); });
+    }
     ~NoSound() override
     {
         running.store(false);
         thread.join();
+        if (capture)
+            std::fclose(capture);
     }
 
 private:
@@ -44,6 +54,8 @@ private:
             while (consumed < due) {
                 uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(kBlock, due - consumed));
                 mix(buffer.data(), n);
+                if (capture)
+                    std::fwrite(buffer.data(), sizeof(float) * kOutputChannels, n, capture);
                 consumed += n;
             }
         }
@@ -52,6 +64,7 @@ private:
     uint32_t rate;
     MixFunction mix;
     std::atomic<bool> running{true};
+    FILE *capture = nullptr;
     std::thread thread;
 };
 
