@@ -16,6 +16,7 @@
 #include "ui/Unit1.h"
 #include "ui/VirtualTree.h"
 
+#include <QTest>
 #include <algorithm>
 #include <optional>
 #include <string>
@@ -109,8 +110,18 @@ protected:
         auto it = std::find(files.begin(), files.end(), file);
         return it == files.end() ? -1 : int(it - files.begin());
     }
-    // Selects a node as a click would: selected and focused.
-    void Click(TVirtualNode *node) const { Tree()->SelectNode(node, true); }
+    // Clicks a node's caption, its ancestors expanded first.
+    void Click(TVirtualNode *node) const
+    {
+        std::vector<TVirtualNode *> ancestors;
+        for (TVirtualNode *a = Tree()->Parent(node); a; a = Tree()->Parent(a))
+            ancestors.insert(ancestors.begin(), a);
+        for (TVirtualNode *a : ancestors)
+            Tree()->Expand(a);
+        const QModelIndex index = Tree()->IndexOf(node);
+        Tree()->scrollTo(index);
+        QTest::mouseClick(Tree()->viewport(), Qt::LeftButton, {}, Tree()->visualRect(index).center());
+    }
     bool AllRowsFilled() const
     {
         for (TVirtualNode *n = List()->FirstChild(nullptr); n; n = List()->NextSibling(n))
