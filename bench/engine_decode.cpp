@@ -68,9 +68,18 @@ void BM_Decode(benchmark::State &state, const char *name)
     }
     state.counters["x_realtime"] = benchmark::Counter(audioSeconds, benchmark::Counter::kIsRate);
 }
-BENCHMARK_CAPTURE(BM_Decode, mp3_320k, "bench-300s-320k.mp3")->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->MinTime(2);
-BENCHMARK_CAPTURE(BM_Decode, ogg_q6, "bench-300s-q6.ogg")->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->MinTime(2);
-BENCHMARK_CAPTURE(BM_Decode, wav_44k, "bench-300s.wav")->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->MinTime(2);
+BENCHMARK_CAPTURE(BM_Decode, mp3_320k, "bench-300s-320k.mp3")
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->MinTime(2);
+BENCHMARK_CAPTURE(BM_Decode, ogg_q6, "bench-300s-q6.ogg")
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->MinTime(2);
+BENCHMARK_CAPTURE(BM_Decode, wav_44k, "bench-300s.wav")
+    ->Unit(benchmark::kMillisecond)
+    ->MeasureProcessCPUTime()
+    ->MinTime(2);
 
 // Process CPU time over wall time while one MP3 plays for ten seconds.
 void BM_PlayCpuShare(benchmark::State &state)
@@ -124,7 +133,8 @@ void BM_PlayToFirstSample(benchmark::State &state)
         BASS_ChannelPlay(h, runs % 2 == 0);
         while (BASS_ChannelGetPosition(h) == (runs % 2 == 0 ? 0 : before))
             std::this_thread::sleep_for(std::chrono::microseconds(100));
-        double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         state.SetIterationTime(ms / 1000);
         worst = std::max(worst, ms);
         total += ms;

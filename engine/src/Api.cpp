@@ -10,8 +10,14 @@ namespace klang {
 namespace {
 thread_local int lastError = BASS_OK;
 }
-void SetError(int code) { lastError = code; }
-int LastError() { return lastError; }
+void SetError(int code)
+{
+    lastError = code;
+}
+int LastError()
+{
+    return lastError;
+}
 } // namespace klang
 
 using namespace klang;
@@ -31,15 +37,30 @@ template <class R, class F> R WithChannel(DWORD handle, R fail, F &&f)
 
 extern "C" {
 
-DWORD BASS_GetVersion(void) { return (DWORD(BASSVERSION) << 16) | 1; }
+DWORD BASS_GetVersion(void)
+{
+    return (DWORD(BASSVERSION) << 16) | 1;
+}
 
-BOOL BASS_Init(int device, DWORD freq, DWORD, void *, const void *) { return Initialise(device, freq); }
+BOOL BASS_Init(int device, DWORD freq, DWORD, void *, const void *)
+{
+    return Initialise(device, freq);
+}
 
-BOOL BASS_Free(void) { return Shutdown(); }
+BOOL BASS_Free(void)
+{
+    return Shutdown();
+}
 
-int BASS_ErrorGetCode(void) { return LastError(); }
+int BASS_ErrorGetCode(void)
+{
+    return LastError();
+}
 
-HPLUGIN BASS_PluginLoad(const char *file, DWORD) { return LoadPlugin(file); }
+HPLUGIN BASS_PluginLoad(const char *file, DWORD)
+{
+    return LoadPlugin(file);
+}
 
 const BASS_PLUGININFO *BASS_PluginGetInfo(HPLUGIN handle)
 {
@@ -64,7 +85,10 @@ HSTREAM BASS_StreamCreateFile(BOOL mem, const void *file, QWORD offset, QWORD le
     return AddStream(std::move(decoder), (flags & BASS_STREAM_DECODE) != 0);
 }
 
-BOOL BASS_StreamFree(HSTREAM handle) { return FreeStream(handle); }
+BOOL BASS_StreamFree(HSTREAM handle)
+{
+    return FreeStream(handle);
+}
 
 BOOL BASS_ChannelSetAttributes(DWORD handle, int freq, int volume, int pan)
 {
@@ -98,7 +122,8 @@ HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD, SYNCPROC *proc, void 
 
 BOOL BASS_ChannelPlay(DWORD handle, BOOL restart)
 {
-    return WithChannel(handle, FALSE, [&](const std::shared_ptr<Channel> &ch) -> BOOL { return Play(ch, restart != 0); });
+    return WithChannel(handle, FALSE,
+                       [&](const std::shared_ptr<Channel> &ch) -> BOOL { return Play(ch, restart != 0); });
 }
 
 BOOL BASS_ChannelPause(DWORD handle)
@@ -140,8 +165,9 @@ QWORD BASS_ChannelGetLength(DWORD handle)
 
 QWORD BASS_ChannelGetPosition(DWORD handle)
 {
-    return WithChannel(handle, ~QWORD(0),
-                       [&](const std::shared_ptr<Channel> &ch) -> QWORD { return Position(ch) * ch->FrameBytes(); });
+    return WithChannel(handle, ~QWORD(0), [&](const std::shared_ptr<Channel> &ch) -> QWORD {
+        return Position(ch) * ch->FrameBytes();
+    });
 }
 
 BOOL BASS_ChannelSetPosition(DWORD handle, QWORD pos)

@@ -102,7 +102,9 @@ void Channel::FillLocked(size_t target)
 
         pendingFrames = pendingOffset = 0;
         uint64_t left = frames > decodeBase + decodedFrames ? frames - (decodeBase + decodedFrames) : 0;
-        long n = left == 0 ? 0 : decoder->Read(decoded.data(), static_cast<uint32_t>(std::min<uint64_t>(kChunk, left)));
+        long n = left == 0
+                     ? 0
+                     : decoder->Read(decoded.data(), static_cast<uint32_t>(std::min<uint64_t>(kChunk, left)));
         if (n <= 0) {
             decoderEnded = true;
             continue;

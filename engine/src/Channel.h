@@ -59,28 +59,28 @@ struct Channel {
     std::mutex decodeLock;
     std::unique_ptr<Decoder> decoder;
     soxr_t resampler = nullptr;
-    std::vector<float> decoded;  // one chunk from the decoder
-    std::vector<float> pending;  // resampled frames not yet in the ring
+    std::vector<float> decoded; // one chunk from the decoder
+    std::vector<float> pending; // resampled frames not yet in the ring
     size_t pendingFrames = 0;
     size_t pendingOffset = 0;
     bool decoderEnded = false;
     bool resamplerDrained = false;
-    uint64_t decodeBase = 0;     // frame decoding (re)started at
-    uint64_t decodedFrames = 0;  // frames decoded since decodeBase
+    uint64_t decodeBase = 0;    // frame decoding (re)started at
+    uint64_t decodedFrames = 0; // frames decoded since decodeBase
     bool decodeEndSignalled = false;
 
     Ring ring;
-    std::atomic<bool> ringEnded{false};  // the ring holds the stream's last frame
-    std::atomic<uint64_t> endFrame{0};   // the frame after the last one in the ring
-    std::atomic<int> pendingEnds{0};     // ends not yet reported to the syncs
+    std::atomic<bool> ringEnded{false}; // the ring holds the stream's last frame
+    std::atomic<uint64_t> endFrame{0};  // the frame after the last one in the ring
+    std::atomic<int> pendingEnds{0};    // ends not yet reported to the syncs
 
     // Guarded by the engine's mixLock.
     PlayState state = PlayState::Stopped;
     bool stalled = false;
     bool atEnd = false;
     bool freed = false;
-    uint64_t base = 0;       // frame playback (re)started at
-    uint64_t playedOut = 0;  // output frames mixed since base
+    uint64_t base = 0;      // frame playback (re)started at
+    uint64_t playedOut = 0; // output frames mixed since base
     float volume = 1.0f;
     float pan = 0.0f;
 

@@ -19,7 +19,7 @@ struct FrameHeader {
     int version; // 0 MPEG-2.5, 2 MPEG-2, 3 MPEG-1
     int layer;   // 1..3
     int rate;
-    int length;  // bytes, header included
+    int length; // bytes, header included
 };
 
 bool ParseHeader(const uint8_t *h, FrameHeader &out)
@@ -31,7 +31,8 @@ bool ParseHeader(const uint8_t *h, FrameHeader &out)
         {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
          {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
          {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
-    static const int kRates[4][3] = {{11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}, {44100, 48000, 32000}};
+    static const int kRates[4][3] = {
+        {11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}, {44100, 48000, 32000}};
     if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0)
         return false;
     int version = (h[1] >> 3) & 3;
@@ -82,8 +83,8 @@ int64_t FindFrameChain(Source &source, int64_t from, int64_t end)
         bool ok = true;
         while (chained < kChainFrames) {
             FrameHeader h;
-            if (at + 4 > have || !ParseHeader(&buf[static_cast<size_t>(at)], h) || h.version != first.version ||
-                h.layer != first.layer || h.rate != first.rate) {
+            if (at + 4 > have || !ParseHeader(&buf[static_cast<size_t>(at)], h) ||
+                h.version != first.version || h.layer != first.layer || h.rate != first.rate) {
                 ok = false;
                 break;
             }
@@ -120,7 +121,8 @@ int64_t AudioEnd(Source &source)
             continue;
         }
         uint8_t footer[32];
-        if (end >= 32 && source.ReadAt(end - 32, footer, 32) == 32 && std::memcmp(footer, "APETAGEX", 8) == 0) {
+        if (end >= 32 && source.ReadAt(end - 32, footer, 32) == 32 &&
+            std::memcmp(footer, "APETAGEX", 8) == 0) {
             int64_t size = footer[12] | (footer[13] << 8) | (footer[14] << 16) | (int64_t(footer[15]) << 24);
             bool header = footer[23] & 0x80;
             int64_t total = size + (header ? 32 : 0);

@@ -6,7 +6,10 @@
 namespace klang {
 namespace {
 
-sf_count_t VioLength(void *user) { return static_cast<Source *>(user)->Size(); }
+sf_count_t VioLength(void *user)
+{
+    return static_cast<Source *>(user)->Size();
+}
 
 sf_count_t VioSeek(sf_count_t offset, int whence, void *user)
 {
@@ -19,11 +22,19 @@ sf_count_t VioSeek(sf_count_t offset, int whence, void *user)
 
 sf_count_t VioRead(void *ptr, sf_count_t count, void *user)
 {
-    return count <= 0 ? 0 : static_cast<sf_count_t>(static_cast<Source *>(user)->Read(ptr, static_cast<size_t>(count)));
+    return count <= 0
+               ? 0
+               : static_cast<sf_count_t>(static_cast<Source *>(user)->Read(ptr, static_cast<size_t>(count)));
 }
 
-sf_count_t VioWrite(const void *, sf_count_t, void *) { return 0; }
-sf_count_t VioTell(void *user) { return static_cast<Source *>(user)->Tell(); }
+sf_count_t VioWrite(const void *, sf_count_t, void *)
+{
+    return 0;
+}
+sf_count_t VioTell(void *user)
+{
+    return static_cast<Source *>(user)->Tell();
+}
 
 class SndfileDecoder final : public Decoder {
 public:
@@ -68,8 +79,8 @@ std::unique_ptr<Decoder> OpenSndfile(std::unique_ptr<Source> &source)
     int major = info.format & SF_FORMAT_TYPEMASK;
     bool known = major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX || major == SF_FORMAT_AIFF ||
                  major == SF_FORMAT_RF64;
-    if (!known || info.channels < 1 || info.channels > static_cast<int>(kMaxChannels) || info.samplerate < 1000 ||
-        info.samplerate > 384000 || info.frames < 0) {
+    if (!known || info.channels < 1 || info.channels > static_cast<int>(kMaxChannels) ||
+        info.samplerate < 1000 || info.samplerate > 384000 || info.frames < 0) {
         sf_close(f);
         return nullptr;
     }

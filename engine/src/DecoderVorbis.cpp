@@ -22,7 +22,10 @@ int CbSeek(void *user, ogg_int64_t offset, int whence)
     return s->Seek(base + offset) ? 0 : -1;
 }
 
-long CbTell(void *user) { return static_cast<long>(static_cast<Source *>(user)->Tell()); }
+long CbTell(void *user)
+{
+    return static_cast<long>(static_cast<Source *>(user)->Tell());
+}
 
 // A run of holes this long means the rest of the file is garbage.
 constexpr int kMaxHoles = 64;

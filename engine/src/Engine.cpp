@@ -197,7 +197,10 @@ void Retire(std::unique_lock<std::mutex> &api, const std::shared_ptr<Channel> &c
 
 } // namespace
 
-std::mutex &MixLock() { return S().mixLock; }
+std::mutex &MixLock()
+{
+    return S().mixLock;
+}
 
 bool Initialise(int device, uint32_t freq)
 {

@@ -31,7 +31,8 @@ std::unique_ptr<Decoder> OpenStream(bool memory, const void *file, uint64_t offs
 
     char magic[4] = {};
     source->ReadAt(0, magic, 4);
-    bool riff = !std::memcmp(magic, "RIFF", 4) || !std::memcmp(magic, "RF64", 4) || !std::memcmp(magic, "FORM", 4);
+    bool riff =
+        !std::memcmp(magic, "RIFF", 4) || !std::memcmp(magic, "RF64", 4) || !std::memcmp(magic, "FORM", 4);
     std::unique_ptr<Decoder> d;
     if (source->Size() > 0) {
         // A container's own signature decides first, so PCM bytes that look

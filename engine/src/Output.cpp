@@ -47,7 +47,8 @@ private:
         uint64_t consumed = 0;
         while (running.load()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(kTickMs));
-            auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(clock::now() - start).count();
+            auto elapsed =
+                std::chrono::duration_cast<std::chrono::microseconds>(clock::now() - start).count();
             uint64_t due = static_cast<uint64_t>(elapsed) * rate / 1000000;
             if (due - consumed > maxBacklog)
                 consumed = due - kBlock;
@@ -111,7 +112,10 @@ SDL_AudioDeviceID OpenDevice(uint32_t rate, MixFunction mix)
 
 } // namespace
 
-std::unique_ptr<Output> OpenNoSound(uint32_t rate, MixFunction mix) { return std::make_unique<NoSound>(rate, mix); }
+std::unique_ptr<Output> OpenNoSound(uint32_t rate, MixFunction mix)
+{
+    return std::make_unique<NoSound>(rate, mix);
+}
 
 std::unique_ptr<Output> OpenSdl(uint32_t rate, MixFunction mix)
 {

@@ -112,7 +112,8 @@ std::unique_ptr<Decoder> OpenWithPlugins(const char *path)
         void *state = p.plugin->decoder.open(path, &format);
         if (!state)
             continue;
-        if (format.rate < 1000 || format.rate > 384000 || format.channels < 1 || format.channels > kMaxChannels) {
+        if (format.rate < 1000 || format.rate > 384000 || format.channels < 1 ||
+            format.channels > kMaxChannels) {
             p.plugin->decoder.close(state);
             continue;
         }

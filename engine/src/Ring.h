@@ -20,7 +20,11 @@ public:
         data.assign(frames * channels, 0.0f);
     }
     size_t Capacity() const { return capacity; }
-    size_t Fill() const { return static_cast<size_t>(writePos.load(std::memory_order_acquire) - readPos.load(std::memory_order_acquire)); }
+    size_t Fill() const
+    {
+        return static_cast<size_t>(writePos.load(std::memory_order_acquire) -
+                                   readPos.load(std::memory_order_acquire));
+    }
 
     size_t Write(const float *src, size_t frames)
     {

@@ -22,7 +22,8 @@ std::unique_ptr<Source> Source::OpenFile(const char *path, uint64_t offset, uint
     int64_t size = st.st_size;
     s->begin = std::min<int64_t>(static_cast<int64_t>(std::min<uint64_t>(offset, INT64_MAX)), size);
     s->end = length == 0 ? size
-                         : std::min<int64_t>(size, s->begin + static_cast<int64_t>(std::min<uint64_t>(length, INT64_MAX / 2)));
+                         : std::min<int64_t>(size, s->begin + static_cast<int64_t>(
+                                                                  std::min<uint64_t>(length, INT64_MAX / 2)));
     s->openBegin = s->begin;
     s->openEnd = s->end;
     return s;

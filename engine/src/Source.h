@@ -36,9 +36,9 @@ private:
     Source() = default;
     FILE *file = nullptr;
     const uint8_t *memory = nullptr;
-    int64_t begin = 0; // absolute start of the window
-    int64_t end = 0;   // absolute end of the window
-    int64_t pos = 0;   // relative to begin
+    int64_t begin = 0;   // absolute start of the window
+    int64_t end = 0;     // absolute end of the window
+    int64_t pos = 0;     // relative to begin
     int64_t fileAt = -1; // where the FILE stands (absolute), -1 unknown
     int64_t openBegin = 0;
     int64_t openEnd = 0;

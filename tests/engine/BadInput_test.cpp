@@ -20,7 +20,10 @@ std::string RandomBytes(size_t n, unsigned seed)
     return s;
 }
 
-std::string Le32(uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
+std::string Le32(uint32_t v)
+{
+    return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+}
 
 // A 16-bit stereo WAV header whose data chunk claims bytes it does not have.
 std::string WavClaiming(uint32_t dataBytes, const std::string &data)
@@ -121,7 +124,9 @@ TEST_F(EngineTest, DamagedFilesPlayToTheirEndAndSync)
         if (!h)
             continue;
         std::atomic<int> ends{0};
-        BASS_ChannelSetSync(h, BASS_SYNC_END, 0, [](HSYNC, DWORD, DWORD, void *u) { ++*static_cast<std::atomic<int> *>(u); }, &ends);
+        BASS_ChannelSetSync(
+            h, BASS_SYNC_END, 0, [](HSYNC, DWORD, DWORD, void *u) { ++*static_cast<std::atomic<int> *>(u); },
+            &ends);
         QWORD length = BASS_ChannelGetLength(h);
         // The last half second, where truncated files break off.
         QWORD tail = QWORD(44100) * 4 / 2;
@@ -140,7 +145,8 @@ TEST_F(EngineTest, RandomBytesNeverDecodeAsMpeg)
 {
     fixtures::TempDir dir;
     for (unsigned seed = 10; seed < 60; ++seed) {
-        std::string path = dir.Write("noise" + std::to_string(seed) + ".mp3", RandomBytes(20000 + seed * 97, seed));
+        std::string path =
+            dir.Write("noise" + std::to_string(seed) + ".mp3", RandomBytes(20000 + seed * 97, seed));
         HSTREAM h = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE);
         EXPECT_EQ(h, 0u) << "seed " << seed;
         if (h)

@@ -9,8 +9,8 @@ using namespace std::chrono;
 
 namespace {
 
-const char *const kFiles[] = {"short-0.3s.wav", "tone-44100-cbr128.mp3", "tone-22050-mono.ogg",
-                              "tone-44100-stereo.aif", "tone-22050-mpeg2.mp3", "tone-44100-24bit.wav"};
+const char *const kFiles[] = {"short-0.3s.wav",        "tone-44100-cbr128.mp3", "tone-22050-mono.ogg",
+                              "tone-44100-stereo.aif", "tone-22050-mpeg2.mp3",  "tone-44100-24bit.wav"};
 
 TEST_F(EngineTest, OpeningMeasuringAndFreeingWhilePlaying)
 {
@@ -22,7 +22,8 @@ TEST_F(EngineTest, OpeningMeasuringAndFreeingWhilePlaying)
     auto measure = [&](int seed) {
         for (int i = seed; !stop.load(); ++i) {
             const char *file = kFiles[i % std::size(kFiles)];
-            HSTREAM h = BASS_StreamCreateFile(FALSE, fixtures::Path(file).c_str(), 0, 0, (i & 1) ? BASS_STREAM_DECODE : 0);
+            HSTREAM h = BASS_StreamCreateFile(FALSE, fixtures::Path(file).c_str(), 0, 0,
+                                              (i & 1) ? BASS_STREAM_DECODE : 0);
             if (!h) {
                 ++failures;
                 continue;
@@ -42,16 +43,20 @@ TEST_F(EngineTest, OpeningMeasuringAndFreeingWhilePlaying)
 
     auto play = [&] {
         for (int i = 0; !stop.load(); ++i) {
-            HSTREAM h = BASS_StreamCreateFile(FALSE, fixtures::Path(kFiles[i % std::size(kFiles)]).c_str(), 0, 0, 0);
+            HSTREAM h =
+                BASS_StreamCreateFile(FALSE, fixtures::Path(kFiles[i % std::size(kFiles)]).c_str(), 0, 0, 0);
             if (!h) {
                 ++failures;
                 continue;
             }
             BASS_ChannelSetAttributes(h, -1, 100, -101);
-            BASS_ChannelSetSync(h, BASS_SYNC_END, 0, [](HSYNC, DWORD ch, DWORD, void *u) {
-                ++*static_cast<std::atomic<int> *>(u);
-                BASS_ChannelGetPosition(ch);
-            }, &ends);
+            BASS_ChannelSetSync(
+                h, BASS_SYNC_END, 0,
+                [](HSYNC, DWORD ch, DWORD, void *u) {
+                    ++*static_cast<std::atomic<int> *>(u);
+                    BASS_ChannelGetPosition(ch);
+                },
+                &ends);
             BASS_ChannelPlay(h, TRUE);
             std::this_thread::sleep_for(milliseconds(20));
             BASS_ChannelPause(h);

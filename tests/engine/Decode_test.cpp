@@ -15,20 +15,30 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"tone-44100-stereo.wav", 44100, 2, 44100, 0},  {"tone-44100-mono.wav", 44100, 1, 44100, 0},
-    {"tone-22050-mono.wav", 22050, 1, 22050, 0},    {"tone-22050-stereo.wav", 22050, 2, 22050, 0},
-    {"tone-48000-stereo.wav", 48000, 2, 48000, 0},  {"tone-44100-8bit.wav", 44100, 2, 44100, 0},
-    {"tone-44100-24bit.wav", 44100, 2, 44100, 0},   {"tone-44100-float.wav", 44100, 2, 44100, 0},
+    {"tone-44100-stereo.wav", 44100, 2, 44100, 0},
+    {"tone-44100-mono.wav", 44100, 1, 44100, 0},
+    {"tone-22050-mono.wav", 22050, 1, 22050, 0},
+    {"tone-22050-stereo.wav", 22050, 2, 22050, 0},
+    {"tone-48000-stereo.wav", 48000, 2, 48000, 0},
+    {"tone-44100-8bit.wav", 44100, 2, 44100, 0},
+    {"tone-44100-24bit.wav", 44100, 2, 44100, 0},
+    {"tone-44100-float.wav", 44100, 2, 44100, 0},
     {"tone-44100-32bit.wav", 44100, 2, 44100, 0},
-    {"tone-48000-24bit-plain.wav", 48000, 2, 48000, 0}, {"tone-44100-stereo.aif", 44100, 2, 44100, 0},
-    {"tone-48000-mono.aiff", 48000, 1, 48000, 0},   {"tone-44100-stereo.aifc", 44100, 2, 44100, 0},
-    {"tone-44100-cbr128.mp3", 44100, 2, 44100, 0},  {"tone-44100-vbr.mp3", 44100, 2, 44100, 0},
-    {"tone-22050-mpeg2.mp3", 22050, 2, 22050, 0},   {"tone-22050-mpeg2-vbr.mp3", 22050, 2, 22050, 0},
+    {"tone-48000-24bit-plain.wav", 48000, 2, 48000, 0},
+    {"tone-44100-stereo.aif", 44100, 2, 44100, 0},
+    {"tone-48000-mono.aiff", 48000, 1, 48000, 0},
+    {"tone-44100-stereo.aifc", 44100, 2, 44100, 0},
+    {"tone-44100-cbr128.mp3", 44100, 2, 44100, 0},
+    {"tone-44100-vbr.mp3", 44100, 2, 44100, 0},
+    {"tone-22050-mpeg2.mp3", 22050, 2, 22050, 0},
+    {"tone-22050-mpeg2-vbr.mp3", 22050, 2, 22050, 0},
     {"tone-11025-mpeg25.mp3", 11025, 1, 11025, 0},
     // Without a LAME header the encoder's delay and padding stay in.
-    {"tone-44100-noinfo.mp3", 44100, 2, 44100, 3 * 1152}, {"tone-44100.mp2", 44100, 2, 44100, 3 * 1152},
+    {"tone-44100-noinfo.mp3", 44100, 2, 44100, 3 * 1152},
+    {"tone-44100.mp2", 44100, 2, 44100, 3 * 1152},
     {"tone-22050-mpeg2.mp2", 22050, 2, 22050, 3 * 1152},
-    {"tone-44100-stereo.ogg", 44100, 2, 44100, 0},  {"tone-22050-mono.ogg", 22050, 1, 22050, 0},
+    {"tone-44100-stereo.ogg", 44100, 2, 44100, 0},
+    {"tone-22050-mono.ogg", 22050, 1, 22050, 0},
 };
 
 class DecodeTest : public EngineTest, public testing::WithParamInterface<Case> {};
@@ -98,13 +108,15 @@ TEST_F(EngineTest, TagsAroundMpegAudioAreNotDecoded)
     // An ID3v2 tag in front and ID3v1 and APE tags behind change nothing.
     fixtures::TempDir dir;
     std::string mp3 = fixtures::ReadFile(fixtures::Path("tone-44100-cbr128.mp3"));
-    std::string id3v2 = std::string("ID3\x03\x00\x00", 6) + std::string("\x00\x00\x08\x00", 4) + std::string(1024, '\xff');
+    std::string id3v2 =
+        std::string("ID3\x03\x00\x00", 6) + std::string("\x00\x00\x08\x00", 4) + std::string(1024, '\xff');
     std::string ape = "APETAGEX" + std::string("\xd0\x07\x00\x00", 4) + std::string("\x30\x00\x00\x00", 4) +
                       std::string("\x00\x00\x00\x00", 4) + std::string(4, '\0') + std::string(8, '\0');
     std::string id3v1 = "TAG" + std::string(125, 'x');
     std::string tagged = dir.Write("tagged.mp3", id3v2 + mp3 + std::string(16, 'z') + ape + id3v1);
 
-    HSTREAM plain = BASS_StreamCreateFile(FALSE, fixtures::Path("tone-44100-cbr128.mp3").c_str(), 0, 0, BASS_STREAM_DECODE);
+    HSTREAM plain = BASS_StreamCreateFile(FALSE, fixtures::Path("tone-44100-cbr128.mp3").c_str(), 0, 0,
+                                          BASS_STREAM_DECODE);
     HSTREAM h = BASS_StreamCreateFile(FALSE, tagged.c_str(), 0, 0, BASS_STREAM_DECODE);
     ASSERT_NE(plain, 0u);
     ASSERT_NE(h, 0u) << BASS_ErrorGetCode();
@@ -115,7 +127,8 @@ TEST_F(EngineTest, TagsAroundMpegAudioAreNotDecoded)
 TEST_F(EngineTest, MemoryStreamsAndFileWindowsDecodeLikeFiles)
 {
     std::string wav = fixtures::ReadFile(fixtures::Path("tone-44100-stereo.wav"));
-    HSTREAM file = BASS_StreamCreateFile(FALSE, fixtures::Path("tone-44100-stereo.wav").c_str(), 0, 0, BASS_STREAM_DECODE);
+    HSTREAM file = BASS_StreamCreateFile(FALSE, fixtures::Path("tone-44100-stereo.wav").c_str(), 0, 0,
+                                         BASS_STREAM_DECODE);
     HSTREAM mem = BASS_StreamCreateFile(TRUE, wav.data(), 0, wav.size(), BASS_STREAM_DECODE);
     ASSERT_NE(file, 0u);
     ASSERT_NE(mem, 0u);

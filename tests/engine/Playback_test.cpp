@@ -153,12 +153,15 @@ TEST_F(EngineTest, NoSyncFiresAfterStreamFreeReturned)
         HSTREAM h = Open("short-0.3s-c.wav");
         ASSERT_NE(h, 0u);
         FreeRace race;
-        BASS_ChannelSetSync(h, BASS_SYNC_END, 0, [](HSYNC, DWORD, DWORD, void *u) {
-            auto *r = static_cast<FreeRace *>(u);
-            std::this_thread::sleep_for(milliseconds(5));
-            if (r->freed.load())
-                ++r->late;
-        }, &race);
+        BASS_ChannelSetSync(
+            h, BASS_SYNC_END, 0,
+            [](HSYNC, DWORD, DWORD, void *u) {
+                auto *r = static_cast<FreeRace *>(u);
+                std::this_thread::sleep_for(milliseconds(5));
+                if (r->freed.load())
+                    ++r->late;
+            },
+            &race);
         ASSERT_TRUE(BASS_ChannelSetPosition(h, BASS_ChannelGetLength(h) - 4 * 441));
         ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
         std::this_thread::sleep_for(microseconds(500 * round + 3000));

@@ -8,7 +8,10 @@ using namespace enginetest;
 
 namespace {
 
-std::string PluginPath(const char *name) { return std::string(KLANG_TEST_PLUGIN_DIR) + "/" + name; }
+std::string PluginPath(const char *name)
+{
+    return std::string(KLANG_TEST_PLUGIN_DIR) + "/" + name;
+}
 
 bool Loaded(const std::string &path)
 {
@@ -28,7 +31,8 @@ TEST_F(EngineTest, PluginLoaderAcceptsPluginsAndRejectsOtherFiles)
     ASSERT_EQ(info->formatc, 1u);
     EXPECT_STREQ(info->formats[0].name, "Klang sine");
     EXPECT_STREQ(info->formats[0].exts, "*.sine;*.klangsine");
-    EXPECT_EQ(BASS_PluginLoad(PluginPath("basssine.so").c_str(), 0), sine) << "loading twice gives the same handle";
+    EXPECT_EQ(BASS_PluginLoad(PluginPath("basssine.so").c_str(), 0), sine)
+        << "loading twice gives the same handle";
 
     for (const char *name : {"bassbadapi.so", "bassnoentry.so"}) {
         EXPECT_EQ(BASS_PluginLoad(PluginPath(name).c_str(), 0), 0u) << name;
@@ -72,10 +76,12 @@ TEST_F(EngineTest, FilesNoBuiltInDecoderTakesGoToPlugins)
     HSTREAM play = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
     ASSERT_NE(play, 0u);
     ASSERT_TRUE(BASS_ChannelPlay(play, TRUE));
-    EXPECT_TRUE(WaitFor([&] { return BASS_ChannelIsActive(play) == BASS_ACTIVE_STOPPED; }, std::chrono::seconds(3)));
+    EXPECT_TRUE(
+        WaitFor([&] { return BASS_ChannelIsActive(play) == BASS_ACTIVE_STOPPED; }, std::chrono::seconds(3)));
     EXPECT_EQ(BASS_ChannelGetPosition(play), 11025u * 4);
 
-    EXPECT_EQ(BASS_StreamCreateFile(FALSE, dir.Write("other.txt", "KLANGSINX 1 2 3 4 5").c_str(), 0, 0, 0), 0u);
+    EXPECT_EQ(BASS_StreamCreateFile(FALSE, dir.Write("other.txt", "KLANGSINX 1 2 3 4 5").c_str(), 0, 0, 0),
+              0u);
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEFORM);
 }
 
@@ -88,9 +94,13 @@ TEST_F(EngineTest, ChannelStallsWhenTheDecoderFallsBehind)
     HSTREAM h = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
     ASSERT_NE(h, 0u);
     std::atomic<int> ends{0};
-    ASSERT_NE(BASS_ChannelSetSync(h, BASS_SYNC_END, 0, [](HSYNC, DWORD, DWORD, void *u) { ++*static_cast<std::atomic<int> *>(u); }, &ends), 0u);
+    ASSERT_NE(BASS_ChannelSetSync(
+                  h, BASS_SYNC_END, 0,
+                  [](HSYNC, DWORD, DWORD, void *u) { ++*static_cast<std::atomic<int> *>(u); }, &ends),
+              0u);
     ASSERT_TRUE(BASS_ChannelPlay(h, TRUE));
-    EXPECT_TRUE(WaitFor([&] { return BASS_ChannelIsActive(h) == BASS_ACTIVE_STALLED; }, std::chrono::seconds(2)));
+    EXPECT_TRUE(
+        WaitFor([&] { return BASS_ChannelIsActive(h) == BASS_ACTIVE_STALLED; }, std::chrono::seconds(2)));
     // It plays on as data comes, and ends with everything played.
     EXPECT_TRUE(WaitFor([&] { return ends.load() == 1; }, std::chrono::seconds(3)));
     EXPECT_EQ(BASS_ChannelIsActive(h), DWORD(BASS_ACTIVE_STOPPED));

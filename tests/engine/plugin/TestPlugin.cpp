@@ -46,7 +46,8 @@ long Read(void *state, float *pcm, DWORD frames)
         std::this_thread::sleep_for(std::chrono::milliseconds(s->delayMs));
     QWORD n = std::min<QWORD>(frames, s->format.frames - s->at);
     for (QWORD i = 0; i < n; ++i) {
-        float v = static_cast<float>(0.5 * std::sin(2 * M_PI * s->frequency * double(s->at + i) / s->format.rate));
+        float v =
+            static_cast<float>(0.5 * std::sin(2 * M_PI * s->frequency * double(s->at + i) / s->format.rate));
         for (DWORD c = 0; c < s->format.channels; ++c)
             pcm[i * s->format.channels + c] = v;
     }
@@ -63,9 +64,15 @@ int Seek(void *state, QWORD frame)
     return 0;
 }
 
-QWORD Length(void *state) { return static_cast<Sine *>(state)->format.frames; }
+QWORD Length(void *state)
+{
+    return static_cast<Sine *>(state)->format.frames;
+}
 
-void Close(void *state) { delete static_cast<Sine *>(state); }
+void Close(void *state)
+{
+    delete static_cast<Sine *>(state);
+}
 
 const BASS_PLUGINFORM kFormats[] = {{0x12345, "Klang sine", "*.sine;*.klangsine"}};
 
@@ -78,7 +85,13 @@ const KLANG_PLUGIN kPlugin = {TEST_PLUGIN_API, {0x0100, 1, kFormats}, {Open, Rea
 } // namespace
 
 #ifndef TEST_PLUGIN_NO_ENTRY
-extern "C" __attribute__((visibility("default"))) const KLANG_PLUGIN *KlangPluginEntry(void) { return &kPlugin; }
+extern "C" __attribute__((visibility("default"))) const KLANG_PLUGIN *KlangPluginEntry(void)
+{
+    return &kPlugin;
+}
 #else
-extern "C" __attribute__((visibility("default"))) const KLANG_PLUGIN *SomethingElse(void) { return &kPlugin; }
+extern "C" __attribute__((visibility("default"))) const KLANG_PLUGIN *SomethingElse(void)
+{
+    return &kPlugin;
+}
 #endif
