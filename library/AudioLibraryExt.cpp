@@ -30,6 +30,7 @@ struct Shared {
     std::mutex mutex;
     std::condition_variable boxClosed;
     TAudioLibrary::TInfoReadyEvent onInfoReady;
+    std::vector<const TAudioInfo *> pending; // announcements on their way to the main thread
     bool closed = false;
 };
 
@@ -122,6 +123,12 @@ struct TAudioLibrary::Impl {
     std::pair<const TAudioInfo *, bool> Insert(std::unique_ptr<TAudioInfo> info)
     {
         std::lock_guard lock(mutex);
+        return Store(std::move(info));
+    }
+
+    // Insert with the mutex held.
+    std::pair<const TAudioInfo *, bool> Store(std::unique_ptr<TAudioInfo> info)
+    {
         if (const TAudioInfo *existing = Find(info->FileName))
             return {existing, false};
         const TAudioInfo *stored = info.get();
@@ -141,19 +148,39 @@ struct TAudioLibrary::Impl {
         return Insert(Read(fileName)).first;
     }
 
-    // Hands the announcement to the main thread. The receiver is looked up
-    // when it runs there, so that one unbound in the meantime (or a library
-    // destroyed) gets nothing.
+    // Hands the announcement to the main thread. Announcements that pile up
+    // while the main thread is busy go over in one task, in the order raised;
+    // the receiver is looked up for each when it runs there, so that one
+    // unbound in the meantime (or a library destroyed) gets nothing.
     void Announce(TAudioLibrary *sender, const TAudioInfo *record)
     {
-        platform::PostToMainThread([shared = shared, sender, record] {
-            TAudioLibrary::TInfoReadyEvent event;
+        bool first;
+        {
+            std::lock_guard lock(shared->mutex);
+            first = shared->pending.empty();
+            shared->pending.push_back(record);
+        }
+        if (!first)
+            return;
+        bool posted = platform::PostToMainThread([shared = shared, sender] {
+            std::vector<const TAudioInfo *> batch;
             {
                 std::lock_guard lock(shared->mutex);
-                event = shared->onInfoReady;
+                batch.swap(shared->pending);
             }
-            Notify(event, sender, record);
+            for (const TAudioInfo *info : batch) {
+                TAudioLibrary::TInfoReadyEvent event;
+                {
+                    std::lock_guard lock(shared->mutex);
+                    event = shared->onInfoReady;
+                }
+                Notify(event, sender, info);
+            }
         });
+        if (!posted) {
+            std::lock_guard lock(shared->mutex);
+            shared->pending.clear();
+        }
     }
 
     void RemoveQueued(std::list<QueueEntry>::iterator it)
@@ -206,11 +233,16 @@ void TAudioLibraryThread::WaitFor()
 void TAudioLibraryThread::Impl::Execute()
 {
     auto &lib = *library.impl;
+    pthread_setname_np(pthread_self(), "AudioLibrary");
     const bool switchPriority = CanLeaveIdlePriority();
     bool idle = false;
     while (!terminated) {
         std::string fileName;
         uint64_t id;
+        const TAudioInfo *record;
+        TAudioLibrary::TReader reader;
+        // One lock to take the head and look it up, one to store and remove:
+        // the main thread queues while the worker runs.
         {
             std::unique_lock lock(lib.mutex);
             if (lib.Queue.empty()) {
@@ -224,24 +256,34 @@ void TAudioLibraryThread::Impl::Execute()
             }
             fileName = lib.Queue.front().data.FileName;
             id = lib.Queue.front().id;
+            record = lib.Find(fileName);
+            if (!record)
+                reader = lib.Reader;
         }
         if (idle) {
             SetIdlePriority(false);
             idle = false;
         }
-        const TAudioInfo *record = nullptr;
-        try {
-            record = lib.Resolve(fileName);
-        } catch (const std::exception &e) {
-            ShowError(e.what());
-        } catch (...) {
-            ShowError("Unbekannter Fehler");
+        std::unique_ptr<TAudioInfo> info;
+        if (!record) {
+            try {
+                info = std::make_unique<TAudioInfo>();
+                reader(fileName, *info);
+            } catch (const std::exception &e) {
+                info.reset();
+                ShowError(e.what());
+            } catch (...) {
+                info.reset();
+                ShowError("Unbekannter Fehler");
+            }
         }
         {
+            std::lock_guard lock(lib.mutex);
+            if (info)
+                record = lib.Store(std::move(info)).first;
             // The entry taken may have been replaced by the main thread
             // meanwhile (queued again with another priority); only the one
             // taken goes.
-            std::lock_guard lock(lib.mutex);
             auto it = lib.QueueIndex.find(fileName);
             if (it != lib.QueueIndex.end() && it->second->id == id)
                 lib.RemoveQueued(it->second);
