@@ -21,8 +21,9 @@ constexpr HPLUGIN kPluginTag = 0x70000000;
 std::mutex pluginLock;
 std::vector<Loaded> &Plugins()
 {
-    static std::vector<Loaded> plugins;
-    return plugins;
+    // Never destroyed: engine threads may still decode during exit.
+    static auto *plugins = new std::vector<Loaded>;
+    return *plugins;
 }
 
 bool Usable(const KLANG_PLUGIN *p)
