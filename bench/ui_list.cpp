@@ -60,9 +60,10 @@ public:
             switch (i % 3) {
             case 0:
                 Write(n + " - Über den Wolken.mp3",
-                      Tag(3, TextFrame(3, "TIT2", 1, "Über den Wolken " + n) +
-                                 TextFrame(3, "TPE1", 1, "Künstlerin " + std::to_string(i % 37)) +
-                                 TextFrame(3, "TALB", 0, "Album " + std::to_string(i % 83)),
+                      Tag(3,
+                          TextFrame(3, "TIT2", 1, "Über den Wolken " + n) +
+                              TextFrame(3, "TPE1", 1, "Künstlerin " + std::to_string(i % 37)) +
+                              TextFrame(3, "TALB", 0, "Album " + std::to_string(i % 83)),
                           1024) +
                           mp3);
                 break;
@@ -191,7 +192,11 @@ void BM_SelectFolderOf10000(benchmark::State &state)
     }
     platform::SetDriveSourceForTesting(std::nullopt);
 }
-BENCHMARK(BM_SelectFolderOf10000)->Iterations(1)->Repetitions(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SelectFolderOf10000)
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

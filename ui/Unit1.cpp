@@ -310,7 +310,6 @@ void TForm1::InitContent()
     ListView->OnKeyDown = [this](int key, Qt::KeyboardModifiers) { return ListViewKeyDown(key); };
     ListView->OnChange = [this](TVirtualNode *node) { ListViewChange(node); };
 
-
     Player->OnStateChange = [this](TKlangdeck *sender) { PlayerStateChange(sender); };
     Player->OnTrackChange = [this](TKlangdeck *sender) { PlayerTrackChange(sender); };
     Player->OnPlaylistChange = [this](TKlangdeck *sender) { PlayerPlaylistChange(sender); };
@@ -347,9 +346,9 @@ void TForm1::InitContent()
             node->Path = drive->Root;
             // The mount point as the mount table lists it, without the
             // trailing "/" of the root (except "/" itself).
-            const std::string mountPoint =
-                drive->Root.size() > 1 && drive->Root.back() == '/' ? drive->Root.substr(0, drive->Root.size() - 1)
-                                                                    : drive->Root;
+            const std::string mountPoint = drive->Root.size() > 1 && drive->Root.back() == '/'
+                                               ? drive->Root.substr(0, drive->Root.size() - 1)
+                                               : drive->Root;
             node->Caption = drive->Name + " (" + mountPoint + ")";
             node->ImageIndex = drive->Kind == dkFloppy      ? 3
                                : drive->Kind == dkRemovable ? 6
@@ -361,7 +360,6 @@ void TForm1::InitContent()
     }
     TreeView->SelectNode(computerNode);
     TreeView->Expand(computerNode);
-
 
     TimeLbl->setText(QStringLiteral("00:00"));
     TitleLbl->setText(QString());
@@ -570,7 +568,8 @@ void TForm1::FillNode(TVirtualNode *Node)
     const bool empty = TreeView->ChildCount(Node) == 0;
     // A floppy drive gets a placeholder instead of being read: the drive is
     // touched only when the user expands it.
-    if (data->Kind == nkFolder && empty && DriveRoots.count(data->Path) && GetDriveKind(data->Path) == dkFloppy) {
+    if (data->Kind == nkFolder && empty && DriveRoots.count(data->Path) &&
+        GetDriveKind(data->Path) == dkFloppy) {
         TTreeNodeData *placeholder = AddTreeNode(Node);
         placeholder->Kind = nkPlaceholder;
         placeholder->ImageIndex = -1;

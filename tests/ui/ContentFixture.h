@@ -46,10 +46,17 @@ protected:
 
         platform::DriveSource source;
         source.mounts = "/dev/sda1 / ext4 rw 0 0\n"
-                        "/dev/sdb1 " + Root(Music) + " ext4 rw 0 0\n"
-                        "/dev/sdc1 " + Root(Stick) + " vfat rw 0 0\n"
-                        "/dev/sr0 " + Root(Dir.path() + "cd/") + " iso9660 ro 0 0\n"
-                        "/dev/fd0 " + Root(Floppy) + " vfat rw 0 0\n";
+                        "/dev/sdb1 " +
+                        Root(Music) +
+                        " ext4 rw 0 0\n"
+                        "/dev/sdc1 " +
+                        Root(Stick) +
+                        " vfat rw 0 0\n"
+                        "/dev/sr0 " +
+                        Root(Dir.path() + "cd/") +
+                        " iso9660 ro 0 0\n"
+                        "/dev/fd0 " +
+                        Root(Floppy) + " vfat rw 0 0\n";
         source.labels = {{"MUSIK", "../../sdb1"}};
         source.removable = {{"sda", false}, {"sdb", false}, {"sdc", true}};
         platform::SetDriveSourceForTesting(source);

@@ -37,11 +37,12 @@ TEST_F(NavigationTree, StartUpShowsTheRootsAndTheDrivesWithArbeitsplatzSelectedA
         std::string Caption, Path;
         int Image;
     };
-    const std::vector<Drive> drives = {{"Lokaler Datenträger (/)", "/", 4},
-                                       {"MUSIK (" + Root(Music) + ")", Music, 4},
-                                       {std::string(DriveKindName(dkRemovable)) + " (" + Root(Stick) + ")", Stick, 6},
-                                       {std::string(DriveKindName(dkCdRom)) + " (" + Dir.path() + "cd)", Dir.path() + "cd/", 5},
-                                       {"3½-Diskette (" + Root(Floppy) + ")", Floppy, 3}};
+    const std::vector<Drive> drives = {
+        {"Lokaler Datenträger (/)", "/", 4},
+        {"MUSIK (" + Root(Music) + ")", Music, 4},
+        {std::string(DriveKindName(dkRemovable)) + " (" + Root(Stick) + ")", Stick, 6},
+        {std::string(DriveKindName(dkCdRom)) + " (" + Dir.path() + "cd)", Dir.path() + "cd/", 5},
+        {"3½-Diskette (" + Root(Floppy) + ")", Floppy, 3}};
     ASSERT_EQ(Tree()->ChildCount(computer), int(drives.size()));
     TVirtualNode *node = Tree()->FirstChild(computer);
     for (const Drive &d : drives) {
@@ -65,7 +66,8 @@ TEST_F(NavigationTree, StartUpShowsTheRootsAndTheDrivesWithArbeitsplatzSelectedA
     EXPECT_EQ(Tree()->ChildCount(AlbumNode()), 0);
     EXPECT_EQ(Form->TreeViewGetImageIndex(AlbumNode(), TVTImageKind::ikSelected, -1), 8);
     EXPECT_TRUE(Tree()->HasChildren(music));
-    EXPECT_EQ(Tree()->ChildCount(Child(computer, DriveKindName(dkRemovable) + (" (" + Root(Stick) + ")"))), 0);
+    EXPECT_EQ(Tree()->ChildCount(Child(computer, DriveKindName(dkRemovable) + (" (" + Root(Stick) + ")"))),
+              0);
 
     // The drives were read with the wait cursor, which is off again.
     EXPECT_GE(WaitCursorShows(), 2);
@@ -111,7 +113,8 @@ TEST_F(NavigationTree, AFloppyDriveGetsAnExpandButtonWithoutBeingReadAndShowsIts
     Tree()->Expand(Computer());
     EXPECT_EQ(Captions(floppy), (Strings{"Briefe", "Lieder"}));
     EXPECT_EQ(Captions(MusicDrive()), (Strings{"Album", "Empty", "Second"}));
-    EXPECT_EQ(Captions(Child(Computer(), DriveKindName(dkRemovable) + (" (" + Root(Stick) + ")"))), Strings{"Fotos"});
+    EXPECT_EQ(Captions(Child(Computer(), DriveKindName(dkRemovable) + (" (" + Root(Stick) + ")"))),
+              Strings{"Fotos"});
 }
 
 TEST_F(NavigationTree, AFloppyWithoutFoldersGetsItsPlaceholderBackOnTheNextExpansion)
