@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <QStringList>
+#include <array>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -218,6 +219,9 @@ private:
     // the seconds it shows change.
     void ShowTime(int Seconds);
     int ShownSeconds = -1;
+    // The mode buttons and the mode items, in the order of the modes.
+    std::array<TModeButton *, 5> ModeButtons() const;
+    std::array<QAction *, 5> ModeItems() const;
     bool Destroyed = false;
 
     QStringList RunOpenDialog();

@@ -49,11 +49,9 @@ void TForm1::ConnectTransport()
     for (auto [item, handler] : items)
         connect(item, &QAction::triggered, this, handler);
 
-    for (TModeButton *button :
-         {PlayModeDefaultBtn, PlayModeTrackBtn, PlayModeRepeatBtn, PlayModeRepeatAllBtn, PlayModeRandomBtn})
+    for (TModeButton *button : ModeButtons())
         connect(button, &QAbstractButton::clicked, this, [this, button] { PlayModeClick(button->Tag); });
-    for (QAction *item :
-         {PlayModeDefaultItem, PlayModeTrackItem, PlayModeRepeatItem, PlayModeRepeatAllItem, PlayModeRandomItem})
+    for (QAction *item : ModeItems())
         connect(item, &QAction::triggered, this, [this, item] { PlayModeClick(item->data().toInt()); });
 
     connect(PlayingTimer, &QTimer::timeout, this, &TForm1::PlayingTimerTimer);
@@ -115,17 +113,24 @@ void TForm1::PlayModeClick(int Tag)
     UpdatePlayMode();
 }
 
+std::array<TModeButton *, 5> TForm1::ModeButtons() const
+{
+    return {PlayModeDefaultBtn, PlayModeTrackBtn, PlayModeRepeatBtn, PlayModeRepeatAllBtn, PlayModeRandomBtn};
+}
+
+std::array<QAction *, 5> TForm1::ModeItems() const
+{
+    return {PlayModeDefaultItem, PlayModeTrackItem, PlayModeRepeatItem, PlayModeRepeatAllItem,
+            PlayModeRandomItem};
+}
+
 void TForm1::UpdatePlayMode()
 {
-    TModeButton *const buttons[] = {PlayModeDefaultBtn, PlayModeTrackBtn, PlayModeRepeatBtn,
-                                    PlayModeRepeatAllBtn, PlayModeRandomBtn};
-    QAction *const items[] = {PlayModeDefaultItem, PlayModeTrackItem, PlayModeRepeatItem, PlayModeRepeatAllItem,
-                              PlayModeRandomItem};
-    for (TModeButton *button : buttons)
+    for (TModeButton *button : ModeButtons())
         button->hide();
     const int mode = PlayMode < kPlayModeCount ? PlayMode : pmDefault;
-    buttons[mode]->show();
-    items[mode]->setChecked(true);
+    ModeButtons()[mode]->show();
+    ModeItems()[mode]->setChecked(true);
 }
 
 void TForm1::UpdateControls()

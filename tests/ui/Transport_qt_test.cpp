@@ -5,6 +5,7 @@
 #include "ui/ImageButton.h"
 #include "ui/TrackBar.h"
 #include "ui/Unit1.h"
+#include "ui/VirtualTree.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -109,6 +110,25 @@ TEST_F(Transport, NothingOpenLeavesOnlyTheMenusModesAndLabels)
     // Ctrl+Enter on the disabled item does nothing.
     Key(CtrlEnter);
     EXPECT_EQ(Player->State(), psNone);
+}
+
+TEST_F(Transport, WithNothingOpenPlayStartsTheFocusedRowOfTheList)
+{
+    fixtures::TempDir dir;
+    dir.Copy("short-0.3s.wav", "a.wav");
+    dir.Copy("tone-44100-4s.ogg", "b.ogg");
+    Form->ViewPlaylist->LoadFolder(dir.path());
+    TVirtualTree *list = Form->ListView;
+    ASSERT_EQ(list->ChildCount(nullptr), 2);
+    TVirtualNode *row = list->NextSibling(list->FirstChild(nullptr));
+    list->SelectNode(row, true);
+    ProcessEvents();
+    EXPECT_TRUE(Form->PlayBtn->isEnabled());
+    EXPECT_TRUE(Form->PlayItem->isEnabled());
+    Key(CtrlEnter);
+    EXPECT_EQ(Player->State(), psPlaying);
+    EXPECT_EQ(Current(), list->GetNodeData<TListRowData>(row)->FileName);
+    EXPECT_EQ(Player->Playlist->Count(), 2);
 }
 
 TEST_F(Transport, PlayingPausedAndStoppedEnableTheirControls)
@@ -246,8 +266,10 @@ TEST_F(Transport, TheModeButtonCyclesThroughAllModesAndMovesTheCheckMark)
 TEST_F(Transport, FunctionKeysSelectFourModesAndTheTrackModeHasNone)
 {
     EXPECT_TRUE(Form->PlayModeTrackItem->shortcut().isEmpty());
-    const std::pair<Qt::Key, TPlayMode> keys[] = {
-        {Qt::Key_F10, pmRepeat}, {Qt::Key_F11, pmRepeatAll}, {Qt::Key_F12, pmRandom}, {Qt::Key_F9, pmDefault}};
+    const std::pair<Qt::Key, TPlayMode> keys[] = {{Qt::Key_F10, pmRepeat},
+                                                  {Qt::Key_F11, pmRepeatAll},
+                                                  {Qt::Key_F12, pmRandom},
+                                                  {Qt::Key_F9, pmDefault}};
     for (auto [key, mode] : keys) {
         QTest::keyClick(Form, key);
         EXPECT_EQ(Form->PlayMode, mode) << key;
