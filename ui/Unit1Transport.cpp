@@ -166,7 +166,9 @@ void TForm1::UpdateControls()
     // The playing row's colour follows the state.
     ListView->viewport()->update();
 
-    if (playing)
+    // A drag keeps the timer off, so that a state change meanwhile (the next
+    // track starting) does not pull the knob from under the pointer.
+    if (playing && !TrackDragging)
         PlayingTimer->start();
     else
         PlayingTimer->stop();

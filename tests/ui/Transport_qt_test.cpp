@@ -356,6 +356,10 @@ TEST_F(Transport, ALeftPressCentresTheKnobAndShowsItsTimeTheReleaseSeeks)
     Form->TrackBarMouseMove(travel / 2 + 6 + travel / 4);
     EXPECT_EQ(KnobLeft(), travel / 2 + travel / 4);
     EXPECT_LT(Player->Position(), 0.3);
+    // A state change during the drag leaves the knob to the pointer.
+    Player->Pause();
+    Player->Play();
+    EXPECT_FALSE(TimerOn());
 
     QTest::mouseRelease(Form->TrackBar, Qt::LeftButton, {}, BarPoint(0));
     EXPECT_FALSE(Form->TrackDragging);
