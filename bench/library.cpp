@@ -20,6 +20,7 @@
 #include <malloc.h>
 #include <mutex>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -78,6 +79,8 @@ public:
             wav.push_back(Write("/wav/" + n + " - Aufnahme.wav", wave));
             this->ogg.push_back(Write("/ogg/" + n + " - Aufnahme.ogg", ogg));
         }
+        // Written back now, so that no writeback runs beside the measurements.
+        sync();
         for (const auto *set : {&mp3, &wav, &this->ogg})
             for (const std::string &path : *set)
                 benchmark::DoNotOptimize(ReadWhole(path));
