@@ -518,7 +518,8 @@ int TForm1::TreeViewGetImageIndex(TVirtualNode *Node, TVTImageKind Kind, int Col
 void TForm1::TreeViewChange(TVirtualNode *Node)
 {
     const TTreeNodeData *data = TreeView->GetNodeData<TTreeNodeData>(Node);
-    if (!data)
+    // Without ViewPlaylist the window is being destroyed.
+    if (!data || !ViewPlaylist)
         return;
     switch (data->Kind) {
     case nkComputer:
