@@ -30,6 +30,7 @@ struct Shared {
     std::mutex mutex;
     std::condition_variable boxClosed;
     TAudioLibrary::TInfoReadyEvent onInfoReady;
+    std::atomic<uint64_t> binding{0};        // counts changes of onInfoReady
     std::vector<const TAudioInfo *> pending; // announcements on their way to the main thread
     bool closed = false;
 };
@@ -129,12 +130,10 @@ struct TAudioLibrary::Impl {
     // Insert with the mutex held.
     std::pair<const TAudioInfo *, bool> Store(std::unique_ptr<TAudioInfo> info)
     {
-        if (const TAudioInfo *existing = Find(info->FileName))
-            return {existing, false};
-        const TAudioInfo *stored = info.get();
-        Records.push_back(std::move(info));
-        Index.emplace(stored->FileName, stored);
-        return {stored, true};
+        auto [it, added] = Index.try_emplace(info->FileName, info.get());
+        if (added)
+            Records.push_back(std::move(info));
+        return {it->second, added};
     }
 
     // The record of a file: the one stored, else read now and stored.
@@ -164,15 +163,19 @@ struct TAudioLibrary::Impl {
             return;
         bool posted = platform::PostToMainThread([shared = shared, sender] {
             std::vector<const TAudioInfo *> batch;
+            TAudioLibrary::TInfoReadyEvent event;
+            uint64_t bound;
             {
                 std::lock_guard lock(shared->mutex);
                 batch.swap(shared->pending);
+                event = shared->onInfoReady;
+                bound = shared->binding;
             }
             for (const TAudioInfo *info : batch) {
-                TAudioLibrary::TInfoReadyEvent event;
-                {
+                if (shared->binding != bound) {
                     std::lock_guard lock(shared->mutex);
                     event = shared->onInfoReady;
+                    bound = shared->binding;
                 }
                 Notify(event, sender, info);
             }
@@ -331,6 +334,7 @@ TAudioLibrary::~TAudioLibrary()
     {
         std::lock_guard lock(impl->shared->mutex);
         impl->shared->onInfoReady = nullptr;
+        ++impl->shared->binding;
         impl->shared->closed = true;
     }
     delete impl;
@@ -340,6 +344,7 @@ void TAudioLibrary::SetOnInfoReady(TInfoReadyEvent event)
 {
     std::lock_guard lock(impl->shared->mutex);
     impl->shared->onInfoReady = std::move(event);
+    ++impl->shared->binding;
 }
 
 void TAudioLibrary::SetReader(TReader reader)
