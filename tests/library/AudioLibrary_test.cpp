@@ -409,3 +409,18 @@ TEST_F(AudioLibraryTest, TheWorkerIdlesAtIdlePriorityAndWorksAtNormal)
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(policy(), canSwitch ? SCHED_IDLE : SCHED_OTHER);
 }
+
+TEST_F(AudioLibraryTest, AnAnnouncementGoesToTheReceiverBoundWhenItArrives)
+{
+    std::string file = dir.Copy("short-0.3s.wav", "a.wav");
+    library->QueueFile(file, -1);
+    std::this_thread::sleep_for(300ms); // scanned, its announcement on the way
+    library->SetOnInfoReady(nullptr);   // the window goes away
+    main.RunPending();
+    EXPECT_TRUE(announced.empty());
+
+    int later = 0;
+    library->SetOnInfoReady([&](TAudioLibrary *, const TAudioInfo *) { ++later; });
+    library->QueueFile(file, -1);
+    EXPECT_TRUE(main.RunUntil([&] { return later == 1; }));
+}
