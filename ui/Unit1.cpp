@@ -28,6 +28,8 @@
 #include <QTimer>
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <climits>
 
 TForm1 *Form1 = nullptr;
 
@@ -43,6 +45,18 @@ bool ParseDecimal(const std::string &text, int &value)
         return false;
     auto [end, ec] = std::from_chars(first, last, value);
     return ec == std::errc() && end == last;
+}
+
+// To the nearest whole number, halves to the even neighbour (the default
+// rounding mode). Values outside int, and NaN, cannot come from a fraction
+// of a track; they give the nearest end instead of undefined behaviour.
+int RoundHalfEven(double value)
+{
+    if (!(value > double(INT_MIN)))
+        return value < 0 ? INT_MIN : 0;
+    if (value >= double(INT_MAX))
+        return INT_MAX;
+    return int(std::nearbyint(value));
 }
 
 } // namespace
@@ -789,4 +803,264 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+// Transport: play, pause, stop, back and next, the play modes, the title and
+// time labels and the seek bar.
+void TForm1::ConnectTransport()
+{
+    const std::pair<TImageButton *, void (TForm1::*)()> buttons[] = {{PlayBtn, &TForm1::PlayBtnClick},
+                                                                     {PauseBtn, &TForm1::PauseBtnClick},
+                                                                     {StopBtn, &TForm1::StopBtnClick},
+                                                                     {BackBtn, &TForm1::BackBtnClick},
+                                                                     {NextBtn, &TForm1::NextBtnClick}};
+    for (auto [button, handler] : buttons)
+        connect(button, &QAbstractButton::clicked, this, handler);
+    const std::pair<QAction *, void (TForm1::*)()> items[] = {{PlayItem, &TForm1::PlayBtnClick},
+                                                              {PauseItem, &TForm1::PauseBtnClick},
+                                                              {StopItem, &TForm1::StopBtnClick},
+                                                              {BackItem, &TForm1::BackBtnClick},
+                                                              {NextItem, &TForm1::NextBtnClick}};
+    for (auto [item, handler] : items)
+        connect(item, &QAction::triggered, this, handler);
+
+    for (TModeButton *button : ModeButtons())
+        connect(button, &QAbstractButton::clicked, this, [this, button] { PlayModeClick(button->Tag); });
+    for (QAction *item : ModeItems())
+        connect(item, &QAction::triggered, this, [this, item] { PlayModeClick(item->data().toInt()); });
+
+    connect(PlayingTimer, &QTimer::timeout, this, &TForm1::PlayingTimerTimer);
+
+    TrackBar->OnMouseDown = [this](Qt::MouseButton button, int x) { TrackBarMouseDown(button, x); };
+    TrackBar->OnMouseMove = [this](Qt::MouseButtons, int x) { TrackBarMouseMove(x); };
+    TrackBar->OnMouseUp = [this](Qt::MouseButton button, int) { TrackBarMouseUp(button); };
+}
+
+void TForm1::PlayBtnClick()
+{
+    if (Player->State() != psNone)
+        Player->Play();
+    else
+        PlayFocused();
+}
+
+void TForm1::PauseBtnClick()
+{
+    Player->Pause();
+}
+
+void TForm1::StopBtnClick()
+{
+    Player->Stop();
+}
+
+void TForm1::BackBtnClick()
+{
+    switch (PlayMode) {
+    case pmRepeatAll:
+        Player->Previous(true);
+        break;
+    case pmRandom:
+        Player->PlayRandom();
+        break;
+    default:
+        Player->Previous(false);
+    }
+}
+
+void TForm1::NextBtnClick()
+{
+    switch (PlayMode) {
+    case pmRepeatAll:
+        Player->Next(true);
+        break;
+    case pmRandom:
+        Player->PlayRandom();
+        break;
+    default:
+        Player->Next(false);
+    }
+}
+
+void TForm1::PlayModeClick(int Tag)
+{
+    PlayMode = TPlayMode(Tag & 0xFF);
+    UpdatePlayMode();
+}
+
+std::array<TModeButton *, 5> TForm1::ModeButtons() const
+{
+    return {PlayModeDefaultBtn, PlayModeTrackBtn, PlayModeRepeatBtn, PlayModeRepeatAllBtn, PlayModeRandomBtn};
+}
+
+std::array<QAction *, 5> TForm1::ModeItems() const
+{
+    return {PlayModeDefaultItem, PlayModeTrackItem, PlayModeRepeatItem, PlayModeRepeatAllItem,
+            PlayModeRandomItem};
+}
+
+void TForm1::UpdatePlayMode()
+{
+    for (TModeButton *button : ModeButtons())
+        button->hide();
+    const int mode = PlayMode < kPlayModeCount ? PlayMode : pmDefault;
+    ModeButtons()[mode]->show();
+    ModeItems()[mode]->setChecked(true);
+}
+
+void TForm1::UpdateControls()
+{
+    const TPlayerState state = Player->State();
+    const int count = Player->Playlist->Count();
+    const int index = Player->Playlist->IndexOf(Player->FileName);
+
+    PlayBtn->setEnabled(state != psNone);
+    PauseBtn->setEnabled(state == psPlaying);
+    StopBtn->setEnabled(state == psPlaying || state == psPaused);
+    BackBtn->setEnabled(0 < index && index < count);
+    NextBtn->setEnabled(0 <= index && index < count - 1);
+    PlayItem->setEnabled(PlayBtn->isEnabled());
+    PauseItem->setEnabled(PauseBtn->isEnabled());
+    StopItem->setEnabled(StopBtn->isEnabled());
+    BackItem->setEnabled(BackBtn->isEnabled());
+    NextItem->setEnabled(NextBtn->isEnabled());
+
+    // One shortcut, carried by whichever of the two items is shown, plays
+    // while nothing plays and pauses while playing.
+    const bool playing = state == psPlaying;
+    QAction *shown = playing ? PauseItem : PlayItem;
+    QAction *hidden = playing ? PlayItem : PauseItem;
+    PlayBtn->setVisible(!playing);
+    PauseBtn->setVisible(playing);
+    if (!hidden->shortcut().isEmpty())
+        shown->setShortcut(hidden->shortcut());
+    hidden->setShortcut(QKeySequence());
+    shown->setVisible(true);
+    hidden->setVisible(false);
+
+    // The playing row's colour follows the state.
+    ListView->viewport()->update();
+
+    // A drag keeps the timer off, so that a state change meanwhile (the next
+    // track starting) does not pull the knob from under the pointer.
+    if (playing && !TrackDragging)
+        PlayingTimer->start();
+    else
+        PlayingTimer->stop();
+}
+
+void TForm1::PlayerStateChange(TKlangdeck *)
+{
+    UpdateControls();
+}
+
+void TForm1::PlayerTrackChange(TKlangdeck *)
+{
+    TitleLbl->setText(Player->FileName.empty() ? QString() : QString::fromStdString(Player->Title));
+}
+
+void TForm1::PlayerTrackEnd(TKlangdeck *)
+{
+    switch (PlayMode) {
+    case pmDefault:
+        Player->Next(false);
+        break;
+    case pmTrack:
+        break;
+    case pmRepeat:
+        Player->Play();
+        break;
+    case pmRepeatAll:
+        Player->Next(true);
+        break;
+    case pmRandom:
+        Player->PlayRandom();
+        break;
+    }
+}
+
+void TForm1::PlayingTimerTimer()
+{
+    UpdatePosition();
+}
+
+void TForm1::ShowTime(int Seconds)
+{
+    // Formatting allocates; at a tick every millisecond it happens only once
+    // a second.
+    if (Seconds == ShownSeconds)
+        return;
+    ShownSeconds = Seconds;
+    TimeLbl->setText(QString::fromStdString(platform::FormatMinSec(Seconds)));
+}
+
+void TForm1::UpdatePosition()
+{
+    const double fraction = Player->Position();
+    ShowTime(RoundHalfEven(fraction * Player->Duration));
+    TrackPosition = Player->Position();
+    TrackBar->SetKnobLeft(RoundHalfEven(KnobTravel() * TrackPosition));
+}
+
+int TForm1::KnobTravel() const
+{
+    return TrackBar->Travel();
+}
+
+void TForm1::ShowKnobTime()
+{
+    const int travel = KnobTravel();
+    if (Player->FileName.empty() || travel <= 0)
+        return;
+    ShowTime(RoundHalfEven(double(TrackBar->KnobLeft()) / travel * Player->Duration));
+}
+
+void TForm1::TrackBarMouseDown(Qt::MouseButton Button, int X)
+{
+    if (Button == Qt::RightButton) {
+        TrackDragging = false;
+        PlayingTimer->start();
+        return;
+    }
+    if (Button != Qt::LeftButton)
+        return;
+    TrackDragging = true;
+    PlayingTimer->stop();
+    const int p = X - TrackButton->width() / 2;
+    TrackBar->SetKnobLeft(p < 0 ? 0 : std::min(p, KnobTravel()));
+    TrackStartLeft = TrackBar->KnobLeft();
+    TrackStartX = X;
+    ShowKnobTime();
+}
+
+void TForm1::TrackBarMouseMove(int X)
+{
+    if (!TrackDragging)
+        return;
+    // The release may have happened where the bar did not see it; the event
+    // carries the buttons as they were, the system knows them as they are.
+    const Qt::MouseButtons held = MouseButtonsNow ? MouseButtonsNow() : QGuiApplication::mouseButtons();
+    if (!(held & Qt::LeftButton)) {
+        // Cancelled as by a right press: the knob follows playback again.
+        TrackDragging = false;
+        PlayingTimer->start();
+        return;
+    }
+    TrackBar->SetKnobLeft(std::clamp(TrackStartLeft + X - TrackStartX, 0, std::max(KnobTravel(), 0)));
+    ShowKnobTime();
+}
+
+void TForm1::TrackBarMouseUp(Qt::MouseButton Button)
+{
+    // A drag cancelled by a right press or a lost release seeks nothing.
+    if (Button != Qt::LeftButton || !TrackDragging)
+        return;
+    TrackDragging = false;
+    const int travel = KnobTravel();
+    if (travel > 0)
+        TrackPosition = double(TrackBar->KnobLeft()) / travel;
+    if (Player->State() != psNone)
+        Player->Seek(TrackPosition);
+    // Also with nothing open: the next tick brings the knob back to the start.
+    PlayingTimer->start();
 }
