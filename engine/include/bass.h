@@ -129,6 +129,10 @@ BASSDEF(float) BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos);
  * channel; returns the bytes delivered, 0 at the end, (DWORD)-1 on error. */
 BASSDEF(DWORD) BASS_ChannelGetData(DWORD handle, void *buffer, DWORD length);
 
+/* For tests: the no-sound device opened by later BASS_Init calls writes its
+ * mix to this file as raw 32-bit float stereo; NULL or "" stops that. */
+BASSDEF(BOOL) KLANG_SetNoSoundCapture(const char *path);
+
 #ifdef __cplusplus
 }
 #endif

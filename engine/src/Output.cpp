@@ -1,11 +1,14 @@
 #include "Output.h"
 
+#include "bass.h"
+
 #include <SDL2/SDL.h>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,14 +16,21 @@
 namespace klang {
 namespace {
 
-// KLANG_NOSOUND_CAPTURE names a file that receives the no-sound device's mix
-// as raw 32-bit float stereo, for checking what would have been heard.
+std::mutex captureMutex;
+std::string capturePath;
+
+// With a capture file set (KLANG_SetNoSoundCapture), the no-sound device
+// writes its mix there as raw 32-bit float stereo, for checking what would
+// have been heard.
 class NoSound final : public Output {
 public:
     NoSound(uint32_t r, MixFunction m) : rate(r), mix(m)
     {
-        if (const char *path = std::getenv("KLANG_NOSOUND_CAPTURE"); path && *path)
-            capture = std::fopen(path, "wb");
+        {
+            std::lock_guard lock(captureMutex);
+            if (!capturePath.empty())
+                capture = std::fopen(capturePath.c_str(), "wb");
+        }
         thread = std::thread([this] { Run(); });
     }
     ~NoSound() override
@@ -143,3 +153,10 @@ std::unique_ptr<Output> OpenSdl(uint32_t rate, MixFunction mix)
 }
 
 } // namespace klang
+
+BASSDEF(BOOL) KLANG_SetNoSoundCapture(const char *path)
+{
+    std::lock_guard lock(klang::captureMutex);
+    klang::capturePath = path ? path : "";
+    return TRUE;
+}

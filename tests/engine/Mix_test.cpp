@@ -21,9 +21,9 @@ Captured PlayAndCapture(const char *fixture, QWORD from, int volume, int pan)
 {
     fixtures::TempDir dir;
     std::string path = dir.path() + "mix.f32";
-    setenv("KLANG_NOSOUND_CAPTURE", path.c_str(), 1);
+    KLANG_SetNoSoundCapture(path.c_str());
     bool ok = BASS_Init(BASS_DEVICE_NOSOUND, 44100, 0, nullptr, nullptr);
-    unsetenv("KLANG_NOSOUND_CAPTURE");
+    KLANG_SetNoSoundCapture(nullptr);
     EXPECT_TRUE(ok);
     HSTREAM h = BASS_StreamCreateFile(FALSE, fixtures::Path(fixture).c_str(), 0, 0, 0);
     EXPECT_NE(h, 0u);
