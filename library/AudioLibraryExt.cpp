@@ -7,6 +7,7 @@
 #include "platform/Text.h"
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <list>
@@ -32,6 +33,8 @@ struct Shared {
     TAudioLibrary::TInfoReadyEvent onInfoReady;
     std::atomic<uint64_t> binding{0};        // counts changes of onInfoReady
     std::vector<const TAudioInfo *> pending; // announcements on their way to the main thread
+    bool handOverPosted = false;             // a task that takes pending is on its way
+    std::chrono::steady_clock::time_point lastHandOver;
     bool closed = false;
 };
 
@@ -147,20 +150,34 @@ struct TAudioLibrary::Impl {
         return Insert(Read(fileName)).first;
     }
 
-    // Hands the announcement to the main thread. Announcements that pile up
-    // while the main thread is busy go over in one task, in the order raised;
-    // the receiver is looked up for each when it runs there, so that one
+    // Hands announcements to the main thread, in the order raised. Each hand-
+    // off wakes the main thread, which would cost the scan more than reading a
+    // cached file; so within a short interval after one hand-off further
+    // announcements wait and go over together in the next one. The worker
+    // hands over what waits before each file it reads and before it idles.
+    // The receiver is looked up for each when it runs there, so that one
     // unbound in the meantime (or a library destroyed) gets nothing.
     void Announce(TAudioLibrary *sender, const TAudioInfo *record)
     {
-        bool first;
         {
             std::lock_guard lock(shared->mutex);
-            first = shared->pending.empty();
             shared->pending.push_back(record);
         }
-        if (!first)
-            return;
+        HandOver(sender, false);
+    }
+
+    void HandOver(TAudioLibrary *sender, bool now)
+    {
+        constexpr auto interval = std::chrono::milliseconds(2);
+        {
+            std::lock_guard lock(shared->mutex);
+            auto time = std::chrono::steady_clock::now();
+            if (shared->pending.empty() || shared->handOverPosted ||
+                (!now && time - shared->lastHandOver < interval))
+                return;
+            shared->handOverPosted = true;
+            shared->lastHandOver = time;
+        }
         bool posted = platform::PostToMainThread([shared = shared, sender] {
             std::vector<const TAudioInfo *> batch;
             TAudioLibrary::TInfoReadyEvent event;
@@ -168,6 +185,7 @@ struct TAudioLibrary::Impl {
             {
                 std::lock_guard lock(shared->mutex);
                 batch.swap(shared->pending);
+                shared->handOverPosted = false;
                 event = shared->onInfoReady;
                 bound = shared->binding;
             }
@@ -183,6 +201,7 @@ struct TAudioLibrary::Impl {
         if (!posted) {
             std::lock_guard lock(shared->mutex);
             shared->pending.clear();
+            shared->handOverPosted = false;
         }
     }
 
@@ -249,6 +268,11 @@ void TAudioLibraryThread::Impl::Execute()
         {
             std::unique_lock lock(lib.mutex);
             if (lib.Queue.empty()) {
+                lock.unlock();
+                lib.HandOver(&library, true);
+                lock.lock();
+                if (!lib.Queue.empty())
+                    continue;
                 if (switchPriority && !idle) {
                     SetIdlePriority(true);
                     idle = true;
@@ -269,6 +293,7 @@ void TAudioLibraryThread::Impl::Execute()
         }
         std::unique_ptr<TAudioInfo> info;
         if (!record) {
+            lib.HandOver(&library, false);
             try {
                 info = std::make_unique<TAudioInfo>();
                 reader(fileName, *info);
@@ -302,6 +327,8 @@ void TAudioLibraryThread::Impl::Execute()
 // closed, or until the library is being destroyed.
 void TAudioLibraryThread::Impl::ShowError(const std::string &text)
 {
+    // What was announced before the failure arrives before its box.
+    library.impl->HandOver(&library, true);
     auto shared = library.impl->shared;
     auto done = std::make_shared<bool>(false);
     bool posted = platform::PostToMainThread([shared, done, text] {
@@ -396,6 +423,7 @@ const TAudioInfo *TAudioLibrary::GetInfo(const std::string &fileName)
 void TAudioLibrary::ProcessFile(const std::string &fileName)
 {
     impl->Announce(this, impl->Resolve(fileName));
+    impl->HandOver(this, true);
 }
 
 void TAudioLibrary::ReadInfo(const std::string &fileName, TAudioInfo &info)
