@@ -457,7 +457,7 @@ void TVirtualTree::FinishReset()
     SavedSelection.clear();
     SavedFocus = nullptr;
     SuppressChange = false;
-    if (SavedChanged)
+    if (SavedChanged || FocusUntold())
         RaiseChange();
 }
 
@@ -565,10 +565,15 @@ void TVirtualTree::SelectNode(TVirtualNode *node, bool focus)
     }
     const QModelIndex index = IndexOf(node);
     const auto command = QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
-    if (focus)
-        selectionModel()->setCurrentIndex(index, command);
-    else
+    if (!focus) {
         selectionModel()->select(index, command);
+        return;
+    }
+    selectionModel()->setCurrentIndex(index, command);
+    // Focusing the node that was selected already changes no selection; the
+    // caller is told before SelectNode returns all the same.
+    if (FocusUntold())
+        RaiseChange();
 }
 
 std::vector<TVirtualNode *> TVirtualTree::SelectedNodes() const
@@ -596,30 +601,30 @@ void TVirtualTree::SelectionChanged(const QItemSelection &selected)
 {
     if (SuppressChange)
         return;
-    FocusChangePending = false;
+    FocusTold = FocusedNode() != nullptr;
     if (OnChange)
         OnChange(ChangedNode(selected));
 }
 
 void TVirtualTree::RaiseChange()
 {
-    FocusChangePending = false;
+    FocusTold = FocusedNode() != nullptr;
     if (OnChange)
         OnChange(ChangedNode({}));
 }
 
-void TVirtualTree::CurrentChanged(const QModelIndex &current, const QModelIndex &previous)
+void TVirtualTree::CurrentChanged(const QModelIndex &current, const QModelIndex &)
 {
     // Gaining or losing the focused node without a change of the selection
     // (Ctrl with the arrow keys) is still a change for the owner. A selection
-    // change that follows in the same event raises it instead.
-    if (SuppressChange || current.isValid() == previous.isValid())
+    // change that follows in the same event raises it instead; one that came
+    // first (keys, SelectNode) has told it already.
+    if (SuppressChange || current.isValid() == FocusTold)
         return;
-    FocusChangePending = true;
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (FocusChangePending)
+            if (!ResetPending && FocusUntold())
                 RaiseChange();
         },
         Qt::QueuedConnection);

@@ -189,6 +189,7 @@ private:
     void SelectionChanged(const QItemSelection &selected);
     void CurrentChanged(const QModelIndex &current, const QModelIndex &previous);
     void RaiseChange();
+    bool FocusUntold() const { return (FocusedNode() != nullptr) != FocusTold; }
     TVirtualNode *ChangedNode(const QItemSelection &selected) const;
     void NodeExpanded(const QModelIndex &index);
     void UpdatePainting();
@@ -209,7 +210,10 @@ private:
     // While the structure changes, the selection model's own signals are not
     // passed on; the change is raised once afterwards.
     bool SuppressChange = false;
-    bool FocusChangePending = false;
+    // Whether a node was focused when OnChange was last raised. Qt moves the
+    // focus before it reports the selection that moved with it, so a gain or
+    // loss of the focus may have been told by the time Qt reports it.
+    bool FocusTold = false;
     TVirtualNode *ExpandingNode = nullptr;
     bool RestoringExpansion = false;
     std::unordered_set<const TVirtualNode *> ExpandedNodes;

@@ -641,4 +641,129 @@ TEST_F(VirtualTree, ResetKeepsWhatSurvivesAndReportsWhatIsGone)
     EXPECT_EQ(changes, (std::vector<TVirtualNode *>{nullptr}));
 }
 
+// Each OnChange with the node it names and the node focused at that moment;
+// events are pumped so that a change raised late is counted as well.
+struct TChangeLog {
+    explicit TChangeLog(TVirtualTree &tree) : Tree(tree)
+    {
+        tree.OnChange = [this](TVirtualNode *node) { Calls.emplace_back(node, Tree.FocusedNode()); };
+    }
+    using TCalls = std::vector<std::pair<TVirtualNode *, TVirtualNode *>>;
+    TCalls Take()
+    {
+        QApplication::processEvents();
+        TCalls calls;
+        calls.swap(Calls);
+        return calls;
+    }
+    TVirtualTree &Tree;
+    TCalls Calls;
+};
+
+TEST_F(VirtualTree, OneSelectionOrFocusChangeRaisesOneChangeAndNoChangeRaisesNone)
+{
+    using TCalls = TChangeLog::TCalls;
+    for (TVTMode mode : {TVTMode::vmTree, TVTMode::vmList}) {
+        SCOPED_TRACE(mode == TVTMode::vmTree ? "tree" : "list");
+        TVirtualTree tree(mode);
+        tree.SetNodeDataType<TRecord>();
+        if (mode == TVTMode::vmList)
+            tree.AddColumn("Titel", 100);
+        Show(tree);
+        TVirtualNode *a = Add(tree, nullptr, "a");
+        TVirtualNode *b = Add(tree, nullptr, "b");
+        TVirtualNode *c = Add(tree, nullptr, "c");
+        TChangeLog log(tree);
+        tree.setFocus();
+
+        // The first key focuses the first node; the owner sees it focused.
+        QTest::keyClick(&tree, Qt::Key_Down);
+        EXPECT_EQ(log.Take(), (TCalls{{a, a}}));
+        QTest::keyClick(&tree, Qt::Key_Down);
+        EXPECT_EQ(log.Take(), (TCalls{{b, b}}));
+        QTest::keyClick(&tree, Qt::Key_Up);
+        EXPECT_EQ(log.Take(), (TCalls{{a, a}}));
+        QTest::keyClick(&tree, Qt::Key_Up);
+        EXPECT_EQ(log.Take(), TCalls{}) << "already at the top";
+
+        QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, RowCentre(tree, c));
+        EXPECT_EQ(log.Take(), (TCalls{{c, c}}));
+        QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, RowCentre(tree, c));
+        EXPECT_EQ(log.Take(), TCalls{});
+        tree.SelectNode(c, true);
+        EXPECT_EQ(log.Take(), TCalls{});
+        tree.SelectNode(b);
+        EXPECT_EQ(log.Take(), (TCalls{{b, c}}));
+
+        // A node selected without the focus gains it by a click: one change.
+        TVirtualTree fresh(mode);
+        fresh.SetNodeDataType<TRecord>();
+        Show(fresh);
+        Add(fresh, nullptr, "x");
+        TVirtualNode *y = Add(fresh, nullptr, "y");
+        TChangeLog freshLog(fresh);
+        fresh.SelectNode(y);
+        EXPECT_EQ(freshLog.Take(), (TCalls{{y, nullptr}}));
+        QTest::mouseClick(fresh.viewport(), Qt::LeftButton, {}, RowCentre(fresh, y));
+        EXPECT_EQ(freshLog.Take(), (TCalls{{y, y}}));
+    }
+}
+
+TEST_F(VirtualTree, SelectNodeWithFocusRaisesOneChangeOnAFreshControl)
+{
+    using TCalls = TChangeLog::TCalls;
+    for (TVTMode mode : {TVTMode::vmTree, TVTMode::vmList}) {
+        SCOPED_TRACE(mode == TVTMode::vmTree ? "tree" : "list");
+        TVirtualTree tree(mode);
+        tree.SetNodeDataType<TRecord>();
+        Add(tree, nullptr, "a");
+        TVirtualNode *b = Add(tree, nullptr, "b");
+        TChangeLog log(tree);
+        tree.SelectNode(b, true);
+        // Raised before SelectNode returns, with the focus already set.
+        EXPECT_EQ(log.Calls, (TCalls{{b, b}}));
+        EXPECT_EQ(log.Take(), (TCalls{{b, b}}));
+
+        // Focusing the node that is selected already changes the focus alone.
+        TVirtualTree other(mode);
+        TVirtualNode *only = other.AddChild(nullptr);
+        TChangeLog otherLog(other);
+        other.SelectNode(only);
+        EXPECT_EQ(otherLog.Take(), (TCalls{{only, nullptr}}));
+        other.SelectNode(only, true);
+        EXPECT_EQ(otherLog.Calls, (TCalls{{only, only}}));
+        EXPECT_EQ(otherLog.Take(), (TCalls{{only, only}}));
+        // Inside an update bracket it is raised when the bracket closes.
+        other.Clear();
+        TVirtualNode *again = other.AddChild(nullptr);
+        other.SelectNode(again);
+        EXPECT_EQ(otherLog.Take(), (TCalls{{nullptr, nullptr}, {again, nullptr}}));
+        other.BeginUpdate();
+        other.AddChild(nullptr);
+        other.SelectNode(again, true);
+        other.EndUpdate();
+        EXPECT_EQ(otherLog.Take(), (TCalls{{again, again}}));
+    }
+}
+
+TEST_F(VirtualTree, CtrlClickAddingARowToTheListRaisesOneChange)
+{
+    using TCalls = TChangeLog::TCalls;
+    TVirtualTree list(TVTMode::vmList);
+    list.SetNodeDataType<TRecord>();
+    list.AddColumn("Titel", 100);
+    Show(list);
+    TVirtualNode *first = Add(list, nullptr, "first");
+    Add(list, nullptr, "second");
+    TVirtualNode *third = Add(list, nullptr, "third");
+    TChangeLog log(list);
+
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::ControlModifier, RowCentre(list, first));
+    EXPECT_EQ(log.Take(), (TCalls{{first, first}}));
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, Qt::ControlModifier, RowCentre(list, third));
+    EXPECT_EQ(log.Take(), (TCalls{{third, third}}));
+    EXPECT_EQ(list.SelectedNodes().size(), 2u);
+    EXPECT_TRUE(list.Selected(first));
+}
+
 } // namespace
