@@ -13,6 +13,7 @@
 //   rebuild_ms   the rows alone rebuilt once more (part of rows_ms).
 // Every repetition starts with a fresh library, so that every file is read.
 #include "app/QtHooks.h"
+#include "app/FormSplash.h"
 #include "bass.h"
 #include "library/AudioLibraryExt.h"
 #include "platform/Drives.h"
@@ -193,12 +194,7 @@ void BM_SelectFolderOf10000(benchmark::State &state)
 
         delete form;
         Form1 = nullptr;
-        delete Player;
-        Player = nullptr;
-        delete AudioLibrary;
-        AudioLibrary = nullptr;
-        delete BassController;
-        BassController = nullptr;
+        FreeStartupObjects();
         platform::UninstallHooks();
     }
     platform::SetDriveSourceForTesting(std::nullopt);

@@ -1,4 +1,5 @@
 #include "tests/support/QtWindowFixture.h"
+#include "app/FormSplash.h"
 
 #include "bass.h"
 #include "library/AudioLibraryExt.h"
@@ -56,12 +57,7 @@ void QtWindowFixture::TearDown()
     Form = Form1 = nullptr;
     if (Player)
         Player->CloseTrack();
-    delete Player;
-    Player = nullptr;
-    delete AudioLibrary;
-    AudioLibrary = nullptr;
-    delete BassController;
-    BassController = nullptr;
+    FreeStartupObjects();
     platform::UninstallHooks();
     Context.reset();
 }

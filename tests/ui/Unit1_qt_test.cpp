@@ -1,4 +1,5 @@
 #include "ui/Unit1.h"
+#include "app/FormSplash.h"
 
 #include "library/AudioLibraryExt.h"
 #include "playback/BassExt.h"
@@ -444,12 +445,7 @@ TEST(MainWindowContent, InitContentWiresTheWindowAndItsEndUnwiresIt)
     delete form;
     EXPECT_FALSE(Player->OnStateChange || Player->OnTrackChange || Player->OnPlaylistChange ||
                  Player->OnTrackEnd);
-    delete Player;
-    Player = nullptr;
-    delete AudioLibrary;
-    AudioLibrary = nullptr;
-    delete BassController;
-    BassController = nullptr;
+    FreeStartupObjects();
     EXPECT_TRUE(hooks.Boxes().empty());
 }
 
