@@ -103,58 +103,32 @@ struct TAudioLibrary::Impl {
     std::shared_ptr<Shared> shared = std::make_shared<Shared>();
     std::unique_ptr<TAudioLibraryThread> Thread;
 
-    std::unique_ptr<TAudioInfo> Read(const std::string &fileName)
+    // The record of a file and whether it is new: the one stored, else read
+    // now and stored. The file is read without the mutex; should the other
+    // thread have stored a record for the name meanwhile, that one counts.
+    std::pair<const TAudioInfo *, bool> Resolve(const std::string &fileName)
     {
         TAudioLibrary::TReader reader;
         {
             std::lock_guard lock(mutex);
+            if (auto it = Index.find(fileName); it != Index.end())
+                return {it->second, false};
             reader = Reader;
         }
         auto info = std::make_unique<TAudioInfo>();
         reader(fileName, *info);
-        return info;
-    }
-
-    const TAudioInfo *Find(const std::string &fileName) const
-    {
-        auto it = Index.find(fileName);
-        return it == Index.end() ? nullptr : it->second;
-    }
-
-    // Stores a freshly read record unless another thread stored one for the
-    // same name meanwhile; returns the record that counts and whether it is
-    // the new one.
-    std::pair<const TAudioInfo *, bool> Insert(std::unique_ptr<TAudioInfo> info)
-    {
         std::lock_guard lock(mutex);
-        return Store(std::move(info));
-    }
-
-    // Insert with the mutex held.
-    std::pair<const TAudioInfo *, bool> Store(std::unique_ptr<TAudioInfo> info)
-    {
         auto [it, added] = Index.try_emplace(info->FileName, info.get());
         if (added)
             Records.push_back(std::move(info));
         return {it->second, added};
     }
 
-    // The record of a file: the one stored, else read now and stored.
-    const TAudioInfo *Resolve(const std::string &fileName)
-    {
-        {
-            std::lock_guard lock(mutex);
-            if (const TAudioInfo *found = Find(fileName))
-                return found;
-        }
-        return Insert(Read(fileName)).first;
-    }
-
     // Hands announcements to the main thread, in the order raised. Each hand-
     // off wakes the main thread, which would cost the scan more than reading a
     // cached file; so within a short interval after one hand-off further
     // announcements wait and go over together in the next one. The worker
-    // hands over what waits before each file it reads and before it idles.
+    // hands over what waits before each file it takes up and before it idles.
     // The receiver is looked up for each when it runs there, so that one
     // unbound in the meantime (or a library destroyed) gets nothing.
     void Announce(TAudioLibrary *sender, const TAudioInfo *record)
@@ -210,6 +184,16 @@ struct TAudioLibrary::Impl {
         QueueIndex.erase(it->data.FileName);
         Queue.erase(it);
     }
+
+    // The entry taken may have been replaced by the main thread meanwhile
+    // (queued again with another priority); only the one taken goes.
+    void RemoveTaken(const std::string &fileName, uint64_t id)
+    {
+        std::lock_guard lock(mutex);
+        auto it = QueueIndex.find(fileName);
+        if (it != QueueIndex.end() && it->second->id == id)
+            RemoveQueued(it->second);
+    }
 };
 
 struct TAudioLibraryThread::Impl {
@@ -261,10 +245,6 @@ void TAudioLibraryThread::Impl::Execute()
     while (!terminated) {
         std::string fileName;
         uint64_t id;
-        const TAudioInfo *record;
-        TAudioLibrary::TReader reader;
-        // One lock to take the head and look it up, one to store and remove:
-        // the main thread queues while the worker runs.
         {
             std::unique_lock lock(lib.mutex);
             if (lib.Queue.empty()) {
@@ -283,39 +263,20 @@ void TAudioLibraryThread::Impl::Execute()
             }
             fileName = lib.Queue.front().data.FileName;
             id = lib.Queue.front().id;
-            record = lib.Find(fileName);
-            if (!record)
-                reader = lib.Reader;
         }
         if (idle) {
             SetIdlePriority(false);
             idle = false;
         }
-        std::unique_ptr<TAudioInfo> info;
-        if (!record) {
-            lib.HandOver(&library, false);
-            try {
-                info = std::make_unique<TAudioInfo>();
-                reader(fileName, *info);
-            } catch (const std::exception &e) {
-                info.reset();
-                ShowError(e.what());
-            } catch (...) {
-                info.reset();
-                ShowError("Unbekannter Fehler");
-            }
+        const TAudioInfo *record = nullptr;
+        try {
+            record = library.ProcessFile(fileName);
+        } catch (const std::exception &e) {
+            ShowError(e.what());
+        } catch (...) {
+            ShowError("Unbekannter Fehler");
         }
-        {
-            std::lock_guard lock(lib.mutex);
-            if (info)
-                record = lib.Store(std::move(info)).first;
-            // The entry taken may have been replaced by the main thread
-            // meanwhile (queued again with another priority); only the one
-            // taken goes.
-            auto it = lib.QueueIndex.find(fileName);
-            if (it != lib.QueueIndex.end() && it->second->id == id)
-                lib.RemoveQueued(it->second);
-        }
+        lib.RemoveTaken(fileName, id);
         // Announced only once the entry has gone: a receiver that queues the
         // file again on hearing of it must not find it still waiting.
         if (record)
@@ -403,12 +364,7 @@ void TAudioLibrary::QueueFile(const std::string &fileName, int32_t priority)
 
 const TAudioInfo *TAudioLibrary::GetInfo(const std::string &fileName)
 {
-    {
-        std::lock_guard lock(impl->mutex);
-        if (const TAudioInfo *found = impl->Find(fileName))
-            return found;
-    }
-    auto [record, added] = impl->Insert(impl->Read(fileName));
+    auto [record, added] = impl->Resolve(fileName);
     if (added) {
         TInfoReadyEvent event;
         {
@@ -420,10 +376,11 @@ const TAudioInfo *TAudioLibrary::GetInfo(const std::string &fileName)
     return record;
 }
 
-void TAudioLibrary::ProcessFile(const std::string &fileName)
+const TAudioInfo *TAudioLibrary::ProcessFile(const std::string &fileName)
 {
-    impl->Announce(this, impl->Resolve(fileName));
-    impl->HandOver(this, true);
+    // What waits to be announced goes over before a read that may take long.
+    impl->HandOver(this, false);
+    return impl->Resolve(fileName).first;
 }
 
 void TAudioLibrary::ReadInfo(const std::string &fileName, TAudioInfo &info)

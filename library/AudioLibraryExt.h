@@ -50,9 +50,12 @@ public:
     using TReader = std::function<void(const std::string &fileName, TAudioInfo &info)>;
     void SetReader(TReader reader);
 
-    // Internal steps, public for tests. ProcessFile is the worker's step and
-    // hands its announcement to the main thread from whichever thread runs it.
-    void ProcessFile(const std::string &fileName);
+    // Internal steps, public for tests. ProcessFile is the worker's step: the
+    // file's record, the one stored or else read now and stored. It returns
+    // the record to be announced instead of announcing it, so that the worker
+    // can first remove the file's queue entry. Errors of the reading go to the
+    // caller; nothing is stored then.
+    const TAudioInfo *ProcessFile(const std::string &fileName);
     static void ReadInfo(const std::string &fileName, TAudioInfo &info);
     static void ReadMpegInfo(const std::string &fileName, TAudioInfo &info);
     static void ReadStreamInfo(const std::string &fileName, TAudioInfo &info);

@@ -149,6 +149,32 @@ TEST_F(AudioLibraryTest, AKnownFileIsAnnouncedAgainWithoutBeingRead)
     EXPECT_EQ(announced, (std::vector<const TAudioInfo *>{info, info, info}));
 }
 
+TEST_F(AudioLibraryTest, ProcessFileStoresOnceAndLeavesTheAnnouncementToItsCaller)
+{
+    std::string file = dir.Copy("short-0.3s.wav", "x.wav");
+    std::string bad = dir.Copy("short-0.3s.wav", "bad.wav");
+    std::atomic<int> reads{0};
+    library->SetReader([&](const std::string &name, TAudioInfo &out) {
+        ++reads;
+        if (name == bad)
+            throw std::runtime_error("Lesefehler");
+        TAudioLibrary::ReadInfo(name, out);
+    });
+    const TAudioInfo *info = library->ProcessFile(file);
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->FileName, file);
+    EXPECT_EQ(library->ProcessFile(file), info);
+    EXPECT_EQ(library->GetInfo(file), info);
+    EXPECT_EQ(reads, 1);
+
+    EXPECT_THROW(library->ProcessFile(bad), std::runtime_error);
+    EXPECT_THROW(library->GetInfo(bad), std::runtime_error); // nothing was stored
+    EXPECT_EQ(reads, 3);
+    Settle();
+    EXPECT_TRUE(announced.empty());
+    EXPECT_TRUE(main.Boxes().empty()); // the worker shows the box, not ProcessFile
+}
+
 TEST_F(AudioLibraryTest, AFileWaitingIsQueuedOnceAndAnotherPriorityMovesIt)
 {
     Gate gate;
