@@ -53,7 +53,7 @@ struct TListRowData {
 
 enum class TColumnAlignment { Left, Right, Center };
 
-// One header column as a column specification describes it.
+// One header column as a column spec describes it.
 struct TColumnDef {
     std::string Caption;
     int Width = 0;
@@ -61,13 +61,13 @@ struct TColumnDef {
     TColumnAlignment Alignment = TColumnAlignment::Left;
 };
 
-// A width that is not a whole number in the middle of a column specification.
+// A width that is not a whole number in the middle of a column spec.
 class EConvertError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
-// Reads a column specification: entries "caption.position:width[?alignment]"
+// Reads a column spec: entries "caption.position:width[?alignment]"
 // separated by "&". The columns parsed before a conversion error are kept in
 // columns; the error is returned (empty when the whole string was read).
 std::string ParseColumnSpec(const std::string &spec, std::vector<TColumnDef> &columns);

@@ -36,7 +36,7 @@ std::vector<TColumnDef> Parse(const std::string &spec, std::string *error = null
     return columns;
 }
 
-TEST(ColumnSpec, TheFileListSpecificationGivesFiveColumns)
+TEST(ColumnSpec, TheFileListSpecGivesFiveColumns)
 {
     auto columns = Parse(DefaultSpec);
     ASSERT_EQ(columns.size(), 5u);
@@ -64,7 +64,7 @@ TEST(ColumnSpec, AlignmentWordsAreComparedWithCase)
     EXPECT_EQ(columns[1].Width, 20);
 }
 
-TEST(ColumnSpec, ShortAndEmptySpecifications)
+TEST(ColumnSpec, ShortAndEmptySpecs)
 {
     auto one = Parse("Titel.0:150");
     ASSERT_EQ(one.size(), 1u);
@@ -270,7 +270,7 @@ TEST_F(MainWindow, MenusHaveEveryItemWithCaptionShortcutAndImage)
     EXPECT_TRUE(items[0]->shortcut().isEmpty());
 }
 
-TEST_F(MainWindow, ApplyColumnSpecBuildsTheHeaderOnceForTheSameSpecification)
+TEST_F(MainWindow, ApplyColumnSpecBuildsTheHeaderOnceForTheSameSpec)
 {
     Form.ApplyColumnSpec(DefaultSpec);
     TVirtualTree *list = Form.ListView;
@@ -306,7 +306,7 @@ TEST_F(MainWindow, ABadWidthBeforeAnAmpersandKeepsTheColumnsMadeSoFar)
     EXPECT_FALSE(Form.ListView->IsUpdating());
 }
 
-TEST_F(MainWindow, ShowingAppliesTheFileColumnSpecification)
+TEST_F(MainWindow, ShowingAppliesTheFileColumnSpec)
 {
     TForm1 form;
     form.FileColumnSpec = DefaultSpec;
