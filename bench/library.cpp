@@ -5,6 +5,7 @@
 // BM_ReadMpegInfoDirect reads the same MP3 files on one thread without
 // queue, worker or hand-off: the readers' own rate, for comparison.
 #include "bass.h"
+#include "bench/BenchMedia.h"
 #include "library/AudioLibraryExt.h"
 #include "platform/Hooks.h"
 #include "tests/support/Id3Writer.h"
@@ -25,13 +26,9 @@
 
 namespace {
 
-constexpr int kFiles = 10000;
+using namespace benchmedia;
 
-std::string ReadWhole(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+constexpr int kFiles = 10000;
 
 std::string LittleEndian(uint32_t value, int count)
 {
@@ -57,25 +54,15 @@ public:
     {
         char pattern[] = "/tmp/klangdeck-bench-library-XXXXXX";
         root = mkdtemp(pattern);
-        const std::string audio = ReadWhole(std::string(KLANG_FIXTURE_DIR) + "/tone-44100-cbr128.mp3");
-        const std::string ogg = ReadWhole(std::string(KLANG_FIXTURE_DIR) + "/tone-44100-stereo.ogg");
+        const std::string audio = Fixture("tone-44100-cbr128.mp3");
+        const std::string ogg = Fixture("tone-44100-stereo.ogg");
         const std::string wave = ShortWave();
-        // The tag of a ripped album track: three texts and a 30 KiB cover.
-        std::string picture(30 * 1024, '\0');
-        for (size_t i = 0; i < picture.size(); ++i)
-            picture[i] = static_cast<char>((i * 2654435761u) >> 13);
-        const std::string apic = std::string("\0image/jpeg\0\x03\0", 14) + picture;
         std::filesystem::create_directories(root + "/mp3");
         std::filesystem::create_directories(root + "/wav");
         std::filesystem::create_directories(root + "/ogg");
         for (int i = 0; i < kFiles; ++i) {
-            using namespace id3writer;
             std::string n = std::to_string(i);
-            std::string frames = TextFrame(3, "TIT2", 1, "Über den Wolken " + n) +
-                                 TextFrame(3, "TPE1", 1, "Künstlerin " + std::to_string(i % 37)) +
-                                 TextFrame(3, "TALB", 0, "Album " + std::to_string(i % 83)) +
-                                 Frame(3, "APIC", apic);
-            mp3.push_back(Write("/mp3/" + n + " - Über den Wolken.mp3", Tag(3, frames, 2048) + audio));
+            mp3.push_back(Write("/mp3/" + n + " - Über den Wolken.mp3", AlbumTrackTag(i) + audio));
             wav.push_back(Write("/wav/" + n + " - Aufnahme.wav", wave));
             this->ogg.push_back(Write("/ogg/" + n + " - Aufnahme.ogg", ogg));
         }

@@ -2,6 +2,7 @@
 // Side by side over 1,000 cached files with a realistic tag (three texts and a
 // 30 KiB picture): our readers as the audio library runs them, TagLib with
 // its fast reading style, and a bare open, 4 KiB read and close as the floor.
+#include "bench/BenchMedia.h"
 #include "library/Mp3FileUtils.h"
 #include "platform/Text.h"
 #include "tests/support/Id3Writer.h"
@@ -21,13 +22,9 @@
 
 namespace {
 
-constexpr int kFiles = 1000;
+using namespace benchmedia;
 
-std::string ReadWhole(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+constexpr int kFiles = 1000;
 
 // The files, written once into a temporary folder and read once so that they sit in the page cache.
 class Library {
@@ -36,20 +33,10 @@ public:
     {
         char pattern[] = "/tmp/klangdeck-bench-XXXXXX";
         folder = mkdtemp(pattern);
-        const std::string audio = ReadWhole(std::string(KLANG_FIXTURE_DIR) + "/tone-44100-cbr128.mp3");
-        std::string picture(30 * 1024, '\0');
-        for (size_t i = 0; i < picture.size(); ++i)
-            picture[i] = static_cast<char>((i * 2654435761u) >> 13);
-        const std::string apic = std::string("\0image/jpeg\0\x03\0", 14) + picture;
+        const std::string audio = Fixture("tone-44100-cbr128.mp3");
         for (int i = 0; i < kFiles; ++i) {
-            using namespace id3writer;
-            std::string n = std::to_string(i);
-            std::string frames = TextFrame(3, "TIT2", 1, "Über den Wolken " + n) +
-                                 TextFrame(3, "TPE1", 1, "Künstlerin " + std::to_string(i % 37)) +
-                                 TextFrame(3, "TALB", 0, "Album " + std::to_string(i % 83)) +
-                                 Frame(3, "APIC", apic);
-            std::string path = folder + "/" + n + " - Über den Wolken.mp3";
-            std::ofstream(path, std::ios::binary) << Tag(3, frames, 2048) << audio;
+            std::string path = folder + "/" + std::to_string(i) + " - Über den Wolken.mp3";
+            std::ofstream(path, std::ios::binary) << AlbumTrackTag(i) << audio;
             paths.push_back(path);
             widePaths.push_back(platform::Utf8ToUtf16(path));
         }

@@ -15,6 +15,7 @@
 #include "app/QtHooks.h"
 #include "app/FormSplash.h"
 #include "bass.h"
+#include "bench/BenchMedia.h"
 #include "library/AudioLibraryExt.h"
 #include "platform/Drives.h"
 #include "platform/Hooks.h"
@@ -37,13 +38,9 @@
 
 namespace {
 
-constexpr int kFiles = 10000;
+using namespace benchmedia;
 
-std::string ReadWhole(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+constexpr int kFiles = 10000;
 
 // drive/Musik/ with the files, written once; drive/ is shown as a drive.
 class Folder {
@@ -54,9 +51,9 @@ public:
         root = std::string(mkdtemp(pattern)) + "/";
         folder = root + "Musik/";
         std::filesystem::create_directories(folder);
-        const std::string mp3 = ReadWhole(std::string(KLANG_FIXTURE_DIR) + "/tone-44100-cbr128.mp3");
-        const std::string wav = ReadWhole(std::string(KLANG_FIXTURE_DIR) + "/short-0.3s.wav");
-        const std::string ogg = ReadWhole(std::string(KLANG_FIXTURE_DIR) + "/tone-44100-stereo.ogg");
+        const std::string mp3 = Fixture("tone-44100-cbr128.mp3");
+        const std::string wav = Fixture("short-0.3s.wav");
+        const std::string ogg = Fixture("tone-44100-stereo.ogg");
         using namespace id3writer;
         for (int i = 0; i < kFiles; ++i) {
             const std::string n = std::to_string(i);
