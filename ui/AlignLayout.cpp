@@ -3,16 +3,8 @@
 #include <QWidget>
 #include <algorithm>
 
-TAlignLayout::TAlignLayout(QWidget *parent) : QLayout(parent)
+TAlignLayout::TAlignLayout(QWidget *parent) : TEntryLayout(parent)
 {
-    setContentsMargins(0, 0, 0, 0);
-    setSpacing(0);
-}
-
-TAlignLayout::~TAlignLayout()
-{
-    for (auto &entry : Entries)
-        delete entry.Item;
 }
 
 void TAlignLayout::AddWidget(QWidget *widget, TAlign align)
@@ -33,33 +25,9 @@ void TAlignLayout::addItem(QLayoutItem *item)
     Entries.push_back({item, TAlign::Client});
 }
 
-QLayoutItem *TAlignLayout::itemAt(int index) const
-{
-    return index >= 0 && index < count() ? Entries[index].Item : nullptr;
-}
-
-QLayoutItem *TAlignLayout::takeAt(int index)
-{
-    if (index < 0 || index >= count())
-        return nullptr;
-    QLayoutItem *item = Entries[index].Item;
-    Entries.erase(Entries.begin() + index);
-    return item;
-}
-
-int TAlignLayout::count() const
-{
-    return static_cast<int>(Entries.size());
-}
-
 QSize TAlignLayout::sizeHint() const
 {
     return minimumSize();
-}
-
-QSize TAlignLayout::minimumSize() const
-{
-    return {0, 0};
 }
 
 void TAlignLayout::setGeometry(const QRect &rect)
@@ -102,16 +70,8 @@ void TAlignLayout::setGeometry(const QRect &rect)
     }
 }
 
-TAnchorLayout::TAnchorLayout(QSize designSize, QWidget *parent) : QLayout(parent), DesignSize(designSize)
+TAnchorLayout::TAnchorLayout(QSize designSize, QWidget *parent) : TEntryLayout(parent), DesignSize(designSize)
 {
-    setContentsMargins(0, 0, 0, 0);
-    setSpacing(0);
-}
-
-TAnchorLayout::~TAnchorLayout()
-{
-    for (auto &entry : Entries)
-        delete entry.Item;
 }
 
 void TAnchorLayout::AddWidget(QWidget *widget, QRect designRect, int anchors)
@@ -127,33 +87,9 @@ void TAnchorLayout::addItem(QLayoutItem *item)
     Entries.push_back({item, item->geometry(), akLeft | akTop});
 }
 
-QLayoutItem *TAnchorLayout::itemAt(int index) const
-{
-    return index >= 0 && index < count() ? Entries[index].Item : nullptr;
-}
-
-QLayoutItem *TAnchorLayout::takeAt(int index)
-{
-    if (index < 0 || index >= count())
-        return nullptr;
-    QLayoutItem *item = Entries[index].Item;
-    Entries.erase(Entries.begin() + index);
-    return item;
-}
-
-int TAnchorLayout::count() const
-{
-    return static_cast<int>(Entries.size());
-}
-
 QSize TAnchorLayout::sizeHint() const
 {
     return DesignSize;
-}
-
-QSize TAnchorLayout::minimumSize() const
-{
-    return {0, 0};
 }
 
 void TAnchorLayout::setGeometry(const QRect &rect)

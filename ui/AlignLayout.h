@@ -14,59 +14,78 @@
 #include <QRect>
 #include <vector>
 
+// The item bookkeeping both layouts share: each entry owns its item.
+template <class Entry> class TEntryLayout : public QLayout {
+public:
+    explicit TEntryLayout(QWidget *parent) : QLayout(parent)
+    {
+        setContentsMargins(0, 0, 0, 0);
+        setSpacing(0);
+    }
+    ~TEntryLayout() override
+    {
+        for (auto &entry : Entries)
+            delete entry.Item;
+    }
+
+    QLayoutItem *itemAt(int index) const override
+    {
+        return index >= 0 && index < count() ? Entries[index].Item : nullptr;
+    }
+    QLayoutItem *takeAt(int index) override
+    {
+        if (index < 0 || index >= count())
+            return nullptr;
+        QLayoutItem *item = Entries[index].Item;
+        Entries.erase(Entries.begin() + index);
+        return item;
+    }
+    int count() const override { return static_cast<int>(Entries.size()); }
+    QSize minimumSize() const override { return {0, 0}; }
+
+protected:
+    std::vector<Entry> Entries;
+};
+
 enum class TAlign { Top, Bottom, Left, Right, Client };
 
-class TAlignLayout : public QLayout {
-    Q_OBJECT
+struct TAlignEntry {
+    QLayoutItem *Item;
+    TAlign Align;
+};
+
+class TAlignLayout : public TEntryLayout<TAlignEntry> {
 public:
     explicit TAlignLayout(QWidget *parent = nullptr);
-    ~TAlignLayout() override;
 
     void AddWidget(QWidget *widget, TAlign align);
     // Lays the widgets out again at once, e.g. after a width was changed.
     void Realign();
 
     void addItem(QLayoutItem *item) override;
-    QLayoutItem *itemAt(int index) const override;
-    QLayoutItem *takeAt(int index) override;
-    int count() const override;
     QSize sizeHint() const override;
-    QSize minimumSize() const override;
     void setGeometry(const QRect &rect) override;
-
-private:
-    struct Entry {
-        QLayoutItem *Item;
-        TAlign Align;
-    };
-    std::vector<Entry> Entries;
 };
 
 enum TAnchor { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
 
-class TAnchorLayout : public QLayout {
-    Q_OBJECT
+struct TAnchorEntry {
+    QLayoutItem *Item;
+    QRect Design;
+    int Anchors;
+};
+
+class TAnchorLayout : public TEntryLayout<TAnchorEntry> {
 public:
     // designSize: the parent's size that the design positions refer to.
     explicit TAnchorLayout(QSize designSize, QWidget *parent = nullptr);
-    ~TAnchorLayout() override;
 
     void AddWidget(QWidget *widget, QRect designRect, int anchors = akLeft | akTop);
 
     void addItem(QLayoutItem *item) override;
-    QLayoutItem *itemAt(int index) const override;
-    QLayoutItem *takeAt(int index) override;
-    int count() const override;
     QSize sizeHint() const override;
-    QSize minimumSize() const override;
     void setGeometry(const QRect &rect) override;
 
 private:
-    struct Entry {
-        QLayoutItem *Item;
-        QRect Design;
-        int Anchors;
-    };
     QSize DesignSize;
-    std::vector<Entry> Entries;
 };
