@@ -2,6 +2,7 @@
 #include "app/FormInfo.h"
 #include "app/FormSplash.h"
 #include "app/QtHooks.h"
+#include "mpris/MprisService.h"
 #include "platform/Hooks.h"
 #include "ui/Unit1.h"
 
@@ -10,6 +11,8 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // The menu entry that the desktop matches the window to.
+    QGuiApplication::setDesktopFileName(QStringLiteral("klangdeck"));
     // Tasks handed to the main thread run on this object; it outlives
     // everything that may hand them over.
     auto *mainThread = new QObject;
@@ -22,7 +25,10 @@ int main(int argc, char *argv[])
 
     if (!Form1->isVisible())
         Form1->show();
+    // The desktop's media keys and controls, when there is a session bus.
+    auto mediaControls = TMprisService::StartOnSessionBus(Form1);
     const int result = RunMainLoop();
+    mediaControls.reset();
 
     // The windows go first, so that nothing the controllers still report can
     // reach one of them.

@@ -28,8 +28,8 @@
 #include <QTimer>
 #include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <climits>
+#include <cmath>
 
 TForm1 *Form1 = nullptr;
 
@@ -952,11 +952,13 @@ void TForm1::UpdateControls()
 void TForm1::PlayerStateChange(TKlangdeck *)
 {
     UpdateControls();
+    emit PlayerStateChanged();
 }
 
 void TForm1::PlayerTrackChange(TKlangdeck *)
 {
     TitleLbl->setText(Player->FileName.empty() ? QString() : QString::fromStdString(Player->Title));
+    emit PlayerTrackChanged();
 }
 
 void TForm1::PlayerTrackEnd(TKlangdeck *)
@@ -1057,10 +1059,16 @@ void TForm1::TrackBarMouseUp(Qt::MouseButton Button)
         return;
     TrackDragging = false;
     const int travel = KnobTravel();
-    if (travel > 0)
-        TrackPosition = double(TrackBar->KnobLeft()) / travel;
-    if (Player->State() != psNone)
+    SeekTo(travel > 0 ? double(TrackBar->KnobLeft()) / travel : TrackPosition);
+}
+
+void TForm1::SeekTo(double Fraction)
+{
+    TrackPosition = Fraction;
+    if (Player->State() != psNone) {
         Player->Seek(TrackPosition);
+        emit PlayerSought();
+    }
     // Also with nothing open: the next tick brings the knob back to the start.
     PlayingTimer->start();
 }

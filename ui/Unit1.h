@@ -144,6 +144,9 @@ public:
     void TrackBarMouseDown(Qt::MouseButton Button, int X);
     void TrackBarMouseMove(int X);
     void TrackBarMouseUp(Qt::MouseButton Button);
+    // Seeks to a fraction of the track as releasing the knob there does; 1 or
+    // more ends the track.
+    void SeekTo(double Fraction);
     // The knob's travel: the bar's width less the knob's and 4.
     int KnobTravel() const;
     // Connects the transport buttons, their menu items, the play modes, the
@@ -204,6 +207,14 @@ public:
     int TrackStartX = 0;
     int TrackStartLeft = 0;
     double TrackPosition = 0;
+
+signals:
+    // Raised once the window has handled the player's notification, for an
+    // observer besides the window (the desktop's media controls).
+    void PlayerStateChanged();
+    void PlayerTrackChanged();
+    // The player was sought through SeekTo.
+    void PlayerSought();
 
 protected:
     void showEvent(QShowEvent *event) override;
