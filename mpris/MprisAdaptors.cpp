@@ -44,7 +44,7 @@ void TMprisRootAdaptor::Quit()
 TMprisPlayerAdaptor::TMprisPlayerAdaptor(QObject *object, TForm1 *form, const QDBusConnection &bus)
     : QDBusAbstractAdaptor(object), Form(form), Bus(bus)
 {
-    connect(form, &TForm1::PlayerStateChanged, this, &TMprisPlayerAdaptor::ScheduleUpdate);
+    connect(form, &TForm1::PlayerStateChanged, this, &TMprisPlayerAdaptor::StateChanged);
     connect(form, &TForm1::PlayerTrackChanged, this, &TMprisPlayerAdaptor::TrackChanged);
     connect(form, &TForm1::PlayerSought, this, &TMprisPlayerAdaptor::Sought);
     // The window also enables its buttons where no player notification is
@@ -222,6 +222,13 @@ bool TMprisPlayerAdaptor::eventFilter(QObject *watched, QEvent *event)
     return QDBusAbstractAdaptor::eventFilter(watched, event);
 }
 
+void TMprisPlayerAdaptor::StateChanged()
+{
+    if (Player && Player->State() == psStopped)
+        StoppedMeanwhile = true;
+    ScheduleUpdate();
+}
+
 void TMprisPlayerAdaptor::TrackChanged()
 {
     ++TrackNumber;
@@ -232,6 +239,7 @@ void TMprisPlayerAdaptor::Sought()
 {
     // Whatever the seek changed (a track that ended and the one after it)
     // goes out first, so the new position belongs to the track it names.
+    StoppedMeanwhile = false;
     SendUpdate();
     if (Player && Player->State() != psNone)
         emit Seeked(Position());
@@ -270,11 +278,15 @@ void TMprisPlayerAdaptor::SendUpdate()
             changed.insert(it.key(), it.value());
     }
     Sent = now;
-    if (changed.isEmpty())
-        return;
-    QDBusMessage signal = QDBusMessage::createSignal(TMprisService::ObjectPath,
-                                                     QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                     QStringLiteral("PropertiesChanged"));
-    signal << QStringLiteral("org.mpris.MediaPlayer2.Player") << changed << QStringList();
-    Bus.send(signal);
+    const bool restarted = StoppedMeanwhile && Player->State() == psPlaying && !changed.contains("Metadata");
+    StoppedMeanwhile = false;
+    if (!changed.isEmpty()) {
+        QDBusMessage signal = QDBusMessage::createSignal(TMprisService::ObjectPath,
+                                                         QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                         QStringLiteral("PropertiesChanged"));
+        signal << QStringLiteral("org.mpris.MediaPlayer2.Player") << changed << QStringList();
+        Bus.send(signal);
+    }
+    if (restarted)
+        emit Seeked(Position());
 }

@@ -102,6 +102,7 @@ protected:
 
 private:
     bool Enabled(QWidget *button) const;
+    void StateChanged();
     void TrackChanged();
     void Sought();
     // Sends what changed since the last call, at the next turn of the event loop.
@@ -117,5 +118,8 @@ private:
     QDBusConnection Bus;
     QVariantMap Sent;
     bool UpdateQueued = false;
+    // The player stopped since the last update; if it plays the same track
+    // again, it started that over (repeat track) and the position jumped.
+    bool StoppedMeanwhile = false;
     quint64 TrackNumber = 0; // counts the tracks opened, for their ids
 };

@@ -313,6 +313,10 @@ TEST_F(Mpris, NextAndPreviousGoByThePlayModeAsTheButtonsDo)
     EXPECT_FALSE(Get(QStringLiteral("CanGoNext")).toBool());
     Player("Next");
     EXPECT_EQ(::Player->FileName, Third);
+    // Also where the handler would wrap: the disabled button does nothing.
+    Form->PlayModeClick(pmRepeatAll);
+    Player("Next");
+    EXPECT_EQ(::Player->FileName, Third);
 
     // In random mode both go to a random other entry.
     Form->PlayModeClick(pmRandom);
@@ -393,6 +397,21 @@ TEST_F(Mpris, TheSeekBarAndTheEndOfATrackAreReportedToo)
     Form->SeekTo(0.95);
     EXPECT_TRUE(Told(QStringLiteral("PlaybackStatus"), QStringLiteral("Stopped")));
     EXPECT_EQ(::Player->State(), psStopped);
+}
+
+TEST_F(Mpris, ATrackThatStartsOverIsReportedAsSought)
+{
+    // Repeat track: at its end the same track plays again from the start.
+    Form->PlayModeClick(pmRepeat);
+    ::Player->Playlist->Clear();
+    ::Player->Playlist->Add(Dir.Copy("short-0.3s.wav", "kurz.wav"));
+    ::Player->LoadTrack(0);
+    ::Player->Play();
+    const QString id = TrackId(Metadata());
+    ASSERT_TRUE(WaitFor([&] { return !Log.Seeks.empty(); }));
+    EXPECT_LT(Log.Seeks.front(), 200'000);
+    EXPECT_EQ(TrackId(Metadata()), id);
+    EXPECT_EQ(Status(), "Playing");
 }
 
 TEST_F(Mpris, QuitClosesTheWindowAsBeendenDoes)
