@@ -28,8 +28,8 @@
 #include <QTimer>
 #include <algorithm>
 #include <charconv>
-#include <climits>
 #include <cmath>
+#include <climits>
 
 TForm1 *Form1 = nullptr;
 
