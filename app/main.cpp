@@ -7,12 +7,15 @@
 #include "ui/Unit1.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    // The menu entry that the desktop matches the window to.
+    // The menu entry that the desktop matches the window to, and its icon
+    // from the icon theme once installed.
     QGuiApplication::setDesktopFileName(QStringLiteral("klangdeck"));
+    QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("klangdeck")));
     // Tasks handed to the main thread run on this object; it outlives
     // everything that may hand them over.
     auto *mainThread = new QObject;
