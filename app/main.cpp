@@ -2,6 +2,7 @@
 #include "app/FormInfo.h"
 #include "app/FormSplash.h"
 #include "app/QtHooks.h"
+#include "app/QtSession.h"
 #include "platform/Hooks.h"
 #include "ui/Unit1.h"
 
@@ -10,6 +11,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    PrepareQtSession();
     // Tasks handed to the main thread run on this object; it outlives
     // everything that may hand them over.
     auto *mainThread = new QObject;
