@@ -40,8 +40,10 @@ bool InstallGermanTranslations()
     QCoreApplication::installTranslator(translator);
     // The translator installed last is asked first.
     QCoreApplication::installTranslator(new EnterKeyNames(QCoreApplication::instance()));
-    // Dates, sizes and numbers that Qt formats (the file dialog's columns)
-    // follow the language of the texts.
+    // Texts that Qt takes from the locale rather than from the catalogue
+    // (the dialog's names of file types) are German too. Dates and sizes in
+    // the dialog keep the system's regional format: Qt writes them by the
+    // system's locale, as every program on the desktop does.
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     return true;
 }

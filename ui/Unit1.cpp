@@ -750,8 +750,9 @@ bool TForm1::ListViewKeyDown(int Key, Qt::KeyboardModifiers Modifiers)
 {
     if (Key != Qt::Key_Return && Key != Qt::Key_Enter)
         return false;
-    // Ctrl with Enter is the shortcut of play and pause; it reaches the list
-    // only while that item is disabled, and must not start the row again.
+    // Ctrl with Enter is the shortcut of play and pause, which takes the key
+    // first; when it reaches the list all the same (the item disabled), it
+    // must not start the row again.
     if (!(Modifiers & Qt::ControlModifier))
         PlayFocused();
     return true;

@@ -63,15 +63,19 @@ TEST(QtSession, QtsOwnTextsAreGermanWhateverTheSystemsLanguage)
     QFileDialog *dialog = form.OpenDialog;
     EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
     EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Audiodateien auswählen"));
-    EXPECT_EQ(Label(dialog, "lookInLabel"), QStringLiteral("Suchen in:"));
-    EXPECT_EQ(Label(dialog, "fileNameLabel"), QStringLiteral("Datei&name:"));
-    EXPECT_EQ(Label(dialog, "fileTypeLabel"), QStringLiteral("Dateien des Typs:"));
-    EXPECT_EQ(Hint(dialog, "backButton"), QStringLiteral("Zurück"));
-    EXPECT_EQ(Hint(dialog, "forwardButton"), QStringLiteral("Vorwärts"));
-    EXPECT_EQ(Hint(dialog, "toParentButton"), QStringLiteral("Übergeordnetes Verzeichnis"));
-    EXPECT_EQ(Hint(dialog, "newFolderButton"), QStringLiteral("Neuen Ordner erstellen"));
-    EXPECT_EQ(Hint(dialog, "listModeButton"), QStringLiteral("Liste"));
-    EXPECT_EQ(Hint(dialog, "detailModeButton"), QStringLiteral("Details"));
+    const std::pair<const char *, const char *> labels[] = {{"lookInLabel", "Suchen in:"},
+                                                            {"fileNameLabel", "Datei&name:"},
+                                                            {"fileTypeLabel", "Dateien des Typs:"}};
+    for (auto [name, text] : labels)
+        EXPECT_EQ(Label(dialog, name), QString::fromUtf8(text));
+    const std::pair<const char *, const char *> hints[] = {{"backButton", "Zurück"},
+                                                           {"forwardButton", "Vorwärts"},
+                                                           {"toParentButton", "Übergeordnetes Verzeichnis"},
+                                                           {"newFolderButton", "Neuen Ordner erstellen"},
+                                                           {"listModeButton", "Liste"},
+                                                           {"detailModeButton", "Details"}};
+    for (auto [name, text] : hints)
+        EXPECT_EQ(Hint(dialog, name), QString::fromUtf8(text));
     QStringList buttons;
     for (QPushButton *button : dialog->findChildren<QPushButton *>())
         buttons << button->text();

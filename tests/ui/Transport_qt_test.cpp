@@ -62,6 +62,16 @@ protected:
         Player->Play();
         ASSERT_EQ(Player->State(), psPlaying);
     }
+    // The window's list showing dir with the fixtures copied in under the given names.
+    TVirtualTree *ShowFolder(fixtures::TempDir &dir,
+                             std::initializer_list<std::pair<const char *, const char *>> copies)
+    {
+        for (auto [fixture, name] : copies)
+            dir.Copy(fixture, name);
+        Form->ViewPlaylist->LoadFolder(dir.path());
+        EXPECT_EQ(Form->ListView->ChildCount(nullptr), int(copies.size()));
+        return Form->ListView;
+    }
     static std::string Current() { return Player->FileName; }
     static std::string File(const char *name) { return fixtures::Path(name); }
     void Key(const QKeySequence &key)
@@ -129,11 +139,8 @@ TEST_F(Transport, NothingOpenLeavesOnlyTheMenusModesAndLabels)
 TEST_F(Transport, WithNothingOpenPlayStartsTheFocusedRowOfTheList)
 {
     fixtures::TempDir dir;
-    dir.Copy("short-0.3s.wav", "a.wav");
-    dir.Copy("tone-44100-4s.ogg", "b.ogg");
-    Form->ViewPlaylist->LoadFolder(dir.path());
-    TVirtualTree *list = Form->ListView;
-    ASSERT_EQ(list->ChildCount(nullptr), 2);
+    TVirtualTree *list = ShowFolder(dir, {{"short-0.3s.wav", "a.wav"}, {"tone-44100-4s.ogg", "b.ogg"}});
+    ASSERT_FALSE(HasFailure());
     TVirtualNode *row = list->NextSibling(list->FirstChild(nullptr));
     list->SelectNode(row, true);
     ProcessEvents();
@@ -207,11 +214,8 @@ TEST_F(Transport, CtrlEnterPlaysPausesAndResumes)
 TEST_F(Transport, CtrlWithEitherEnterKeyPlaysPausesAndResumesWhereverTheFocusIs)
 {
     fixtures::TempDir dir;
-    dir.Copy("tone-44100-4s.ogg", "a.ogg");
-    dir.Copy("short-0.3s.wav", "b.wav");
-    Form->ViewPlaylist->LoadFolder(dir.path());
-    TVirtualTree *list = Form->ListView;
-    ASSERT_EQ(list->ChildCount(nullptr), 2);
+    TVirtualTree *list = ShowFolder(dir, {{"tone-44100-4s.ogg", "a.ogg"}, {"short-0.3s.wav", "b.wav"}});
+    ASSERT_FALSE(HasFailure());
     auto press = [](const QKeySequence &key) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key[0].key()), key[0].keyboardModifiers());
     };
