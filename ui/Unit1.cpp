@@ -28,8 +28,8 @@
 #include <QTimer>
 #include <algorithm>
 #include <charconv>
-#include <climits>
 #include <cmath>
+#include <climits>
 
 TForm1 *Form1 = nullptr;
 
@@ -153,10 +153,10 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     NameControls();
 
     OpenDialog = new QFileDialog(this, QStringLiteral("Audiodateien auswählen"));
-    OpenDialog->setFileMode(QFileDialog::ExistingFiles);
     // Qt's own dialog, not the desktop's: it speaks German whatever the
     // system's language, and keeps no recent-files list in the user's home.
     OpenDialog->setOption(QFileDialog::DontUseNativeDialog);
+    OpenDialog->setFileMode(QFileDialog::ExistingFiles);
     PlayingTimer = new QTimer(this);
     PlayingTimer->setInterval(1);
     ConnectTransport();
