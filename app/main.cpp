@@ -2,6 +2,7 @@
 #include "app/FormInfo.h"
 #include "app/FormSplash.h"
 #include "app/QtHooks.h"
+#include "app/QtSession.h"
 #include "mpris/MprisService.h"
 #include "platform/Hooks.h"
 #include "ui/Unit1.h"
@@ -12,6 +13,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    PrepareQtSession();
     // The menu entry that the desktop matches the window to, and its icon
     // from the icon theme once installed.
     QGuiApplication::setDesktopFileName(QStringLiteral("klangdeck"));

@@ -150,8 +150,12 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     CreateMenus();
     CreateClientArea();
     CreatePlayPanel();
+    NameControls();
 
     OpenDialog = new QFileDialog(this, QStringLiteral("Audiodateien auswählen"));
+    // Qt's own dialog, not the desktop's: it speaks German whatever the
+    // system's language, and keeps no recent-files list in the user's home.
+    OpenDialog->setOption(QFileDialog::DontUseNativeDialog);
     OpenDialog->setFileMode(QFileDialog::ExistingFiles);
     PlayingTimer = new QTimer(this);
     PlayingTimer->setInterval(1);
@@ -174,6 +178,9 @@ void TForm1::CreateMenus()
     };
     const QKeySequence none;
     const QKeySequence ctrlEnter(Qt::CTRL | Qt::Key_Return);
+    // Ctrl with either Enter key plays and pauses: the main one (Return) and
+    // the keypad's (Enter) are one key to the user. The menu shows the first.
+    const QList<QKeySequence> ctrlEitherEnter = {ctrlEnter, QKeySequence(Qt::CTRL | Qt::Key_Enter)};
 
     FileMenu = menuBar()->addMenu(QStringLiteral("Datei"));
     OpenItem = item(FileMenu, "&Öffnen...", QKeySequence(Qt::CTRL | Qt::Key_O), 10);
@@ -181,6 +188,8 @@ void TForm1::CreateMenus()
     N2 = FileMenu->addSeparator();
     PlayItem = item(FileMenu, "&Wiedergeben", ctrlEnter, 0);
     PauseItem = item(FileMenu, "&Pause", ctrlEnter, 1);
+    PlayItem->setShortcuts(ctrlEitherEnter);
+    PauseItem->setShortcuts(ctrlEitherEnter);
     StopItem = item(FileMenu, "&Stop", QKeySequence(Qt::CTRL | Qt::Key_S), 2);
     N1 = FileMenu->addSeparator();
     BackItem = item(FileMenu, "&Zurück", QKeySequence(Qt::ALT | Qt::Key_Left), 4);
@@ -293,6 +302,29 @@ void TForm1::CreatePlayPanel()
     TrackButton = TrackBar->TrackButton();
 }
 
+void TForm1::NameControls()
+{
+    // A button is named by its menu item's caption without the "&"; each
+    // mode button by its mode, and only the current mode's is shown.
+    const std::pair<TImageButton *, QAction *> transport[] = {{PlayBtn, PlayItem},
+                                                              {PauseBtn, PauseItem},
+                                                              {StopBtn, StopItem},
+                                                              {BackBtn, BackItem},
+                                                              {NextBtn, NextItem}};
+    for (auto [button, item] : transport)
+        button->setAccessibleName(item->iconText());
+    for (int mode = 0; mode < kPlayModeCount; ++mode) {
+        ModeButtons()[mode]->setAccessibleName(ModeItems()[mode]->iconText());
+        ModeButtons()[mode]->setAccessibleDescription(PlaymodeMenu->title());
+    }
+    TreeView->setAccessibleName(QStringLiteral("Navigation"));
+    ListView->setAccessibleName(QStringLiteral("Titelliste"));
+    TrackBar->setAccessibleName(QStringLiteral("Wiedergabeposition"));
+    // The label's name would otherwise be the time it shows; the time goes
+    // into its description (ShowTime).
+    TimeLbl->setAccessibleName(QStringLiteral("Verstrichene Zeit"));
+}
+
 int TForm1::ClientWidth() const
 {
     return ClientArea->width();
@@ -321,7 +353,9 @@ void TForm1::InitContent()
         ListViewPaintText(node, column, color);
     };
     ListView->OnDblClick = [this] { ListViewDblClick(); };
-    ListView->OnKeyDown = [this](int key, Qt::KeyboardModifiers) { return ListViewKeyDown(key); };
+    ListView->OnKeyDown = [this](int key, Qt::KeyboardModifiers modifiers) {
+        return ListViewKeyDown(key, modifiers);
+    };
     ListView->OnChange = [this](TVirtualNode *node) { ListViewChange(node); };
 
     Player->OnStateChange = [this](TKlangdeck *sender) { PlayerStateChange(sender); };
@@ -375,7 +409,7 @@ void TForm1::InitContent()
     TreeView->SelectNode(computerNode);
     TreeView->Expand(computerNode);
 
-    TimeLbl->setText(QStringLiteral("00:00"));
+    ShowTime(0);
     TitleLbl->setText(QString());
 
     UpdateControls();
@@ -712,11 +746,15 @@ void TForm1::ListViewDblClick()
     PlayFocused();
 }
 
-bool TForm1::ListViewKeyDown(int Key)
+bool TForm1::ListViewKeyDown(int Key, Qt::KeyboardModifiers Modifiers)
 {
     if (Key != Qt::Key_Return && Key != Qt::Key_Enter)
         return false;
-    PlayFocused();
+    // Ctrl with Enter is the shortcut of play and pause, which takes the key
+    // first; when it reaches the list all the same (the item disabled), it
+    // must not start the row again.
+    if (!(Modifiers & Qt::ControlModifier))
+        PlayFocused();
     return true;
 }
 
@@ -932,9 +970,9 @@ void TForm1::UpdateControls()
     QAction *hidden = playing ? PlayItem : PauseItem;
     PlayBtn->setVisible(!playing);
     PauseBtn->setVisible(playing);
-    if (!hidden->shortcut().isEmpty())
-        shown->setShortcut(hidden->shortcut());
-    hidden->setShortcut(QKeySequence());
+    if (!hidden->shortcuts().isEmpty())
+        shown->setShortcuts(hidden->shortcuts());
+    hidden->setShortcuts({});
     shown->setVisible(true);
     hidden->setVisible(false);
 
@@ -994,6 +1032,7 @@ void TForm1::ShowTime(int Seconds)
         return;
     ShownSeconds = Seconds;
     TimeLbl->setText(QString::fromStdString(platform::FormatMinSec(Seconds)));
+    TimeLbl->setAccessibleDescription(TimeLbl->text());
 }
 
 void TForm1::UpdatePosition()

@@ -123,7 +123,8 @@ public:
     QString ListViewGetText(TVirtualNode *Node, int Column);
     void ListViewPaintText(TVirtualNode *Node, int Column, QColor &TextColor);
     void ListViewDblClick();
-    bool ListViewKeyDown(int Key);
+    // Key and the modifiers held with it; true when the key was handled here.
+    bool ListViewKeyDown(int Key, Qt::KeyboardModifiers Modifiers);
     void ListViewChange(TVirtualNode *Node);
     void OpenItemClick();
     void PlayFocused();
@@ -226,6 +227,9 @@ private:
     void CreateClientArea();
     void CreatePlayPanel();
     QWidget *NewPanel(int width, int height);
+    // The names by which screen readers and desktop automation tell the
+    // controls apart; nothing visible.
+    void NameControls();
     // TimeLbl shows the time only through this, so that it is set only when
     // the seconds it shows change.
     void ShowTime(int Seconds);

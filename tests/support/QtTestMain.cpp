@@ -1,5 +1,7 @@
 // The main() of every Qt test suite: a QApplication on the offscreen
 // platform, then GoogleTest.
+#include "app/QtSession.h"
+
 #include <QApplication>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -25,6 +27,8 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     defaultHandler = qInstallMessageHandler(QuietHandler);
     QApplication app(argc, argv);
+    // As in the program: the windows' file dialogs leave nothing in the home.
+    KeepNoQtSettings();
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QSet>
 #include <QSvgRenderer>
+#include <algorithm>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace {
@@ -84,4 +86,31 @@ TEST(Assets, MenuImagesOfThePlayModesAreTheModeGlyphs)
         ASSERT_TRUE(glyph.open(QIODevice::ReadOnly));
         EXPECT_EQ(menu.readAll(), glyph.readAll()) << mode;
     }
+}
+
+// Only the glyph tells the mode: drawn at 16 pixels on a white ground, every
+// two of them differ clearly (by more than half the colour range) in at least
+// an eighth of their pixels.
+TEST(Assets, EveryTwoModeGlyphsAreTellableApartAt16Pixels)
+{
+    auto draw = [](int mode) {
+        QImage image(16, 16, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        QSvgRenderer(ModeImage(mode)).render(&painter, QRectF(0, 0, 16, 16));
+        return image;
+    };
+    for (int a = 0; a < kPlayModeCount; ++a)
+        for (int b = a + 1; b < kPlayModeCount; ++b) {
+            const QImage first = draw(a), second = draw(b);
+            int differing = 0;
+            for (int y = 0; y < 16; ++y)
+                for (int x = 0; x < 16; ++x) {
+                    const QRgb p = first.pixel(x, y), q = second.pixel(x, y);
+                    differing += std::max({std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                                           std::abs(qBlue(p) - qBlue(q))}) > 128;
+                }
+            EXPECT_GE(differing, 16 * 16 / 8)
+                << ModeImage(a).toStdString() << " " << ModeImage(b).toStdString();
+        }
 }

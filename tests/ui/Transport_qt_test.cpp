@@ -7,8 +7,10 @@
 #include "ui/Unit1.h"
 #include "ui/VirtualTree.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QLabel>
 #include <QTest>
 #include <QTimer>
@@ -18,6 +20,18 @@
 namespace {
 
 const QKeySequence CtrlEnter(Qt::CTRL | Qt::Key_Return);
+// Ctrl with the keypad's Enter, as the keyboard reports it.
+const QKeySequence CtrlKeypadEnter(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_Enter));
+// The shortcuts of the shown one of play and pause: Ctrl with either Enter key.
+const char *const CtrlEitherEnter = "Ctrl+Return, Ctrl+Enter";
+
+std::string Shortcuts(const QAction *item)
+{
+    QStringList texts;
+    for (const QKeySequence &key : item->shortcuts())
+        texts << key.toString(QKeySequence::PortableText);
+    return texts.join(QStringLiteral(", ")).toStdString();
+}
 
 class Transport : public QtWindowFixture {
 protected:
@@ -47,6 +61,16 @@ protected:
         Load(names, index);
         Player->Play();
         ASSERT_EQ(Player->State(), psPlaying);
+    }
+    // The window's list showing dir with the fixtures copied in under the given names.
+    TVirtualTree *ShowFolder(fixtures::TempDir &dir,
+                             std::initializer_list<std::pair<const char *, const char *>> copies)
+    {
+        for (auto [fixture, name] : copies)
+            dir.Copy(fixture, name);
+        Form->ViewPlaylist->LoadFolder(dir.path());
+        EXPECT_EQ(Form->ListView->ChildCount(nullptr), int(copies.size()));
+        return Form->ListView;
     }
     static std::string Current() { return Player->FileName; }
     static std::string File(const char *name) { return fixtures::Path(name); }
@@ -94,8 +118,8 @@ void ExpectPauseShown(TForm1 *form, bool pause)
     EXPECT_EQ(form->PlayBtn->isVisible(), !pause);
     EXPECT_EQ(form->PauseItem->isVisible(), pause);
     EXPECT_EQ(form->PlayItem->isVisible(), !pause);
-    EXPECT_EQ(form->PauseItem->shortcut(), pause ? CtrlEnter : QKeySequence());
-    EXPECT_EQ(form->PlayItem->shortcut(), pause ? QKeySequence() : CtrlEnter);
+    EXPECT_EQ(Shortcuts(form->PauseItem), pause ? CtrlEitherEnter : "");
+    EXPECT_EQ(Shortcuts(form->PlayItem), pause ? "" : CtrlEitherEnter);
 }
 
 TEST_F(Transport, NothingOpenLeavesOnlyTheMenusModesAndLabels)
@@ -115,11 +139,8 @@ TEST_F(Transport, NothingOpenLeavesOnlyTheMenusModesAndLabels)
 TEST_F(Transport, WithNothingOpenPlayStartsTheFocusedRowOfTheList)
 {
     fixtures::TempDir dir;
-    dir.Copy("short-0.3s.wav", "a.wav");
-    dir.Copy("tone-44100-4s.ogg", "b.ogg");
-    Form->ViewPlaylist->LoadFolder(dir.path());
-    TVirtualTree *list = Form->ListView;
-    ASSERT_EQ(list->ChildCount(nullptr), 2);
+    TVirtualTree *list = ShowFolder(dir, {{"short-0.3s.wav", "a.wav"}, {"tone-44100-4s.ogg", "b.ogg"}});
+    ASSERT_FALSE(HasFailure());
     TVirtualNode *row = list->NextSibling(list->FirstChild(nullptr));
     list->SelectNode(row, true);
     ProcessEvents();
@@ -185,6 +206,124 @@ TEST_F(Transport, CtrlEnterPlaysPausesAndResumes)
     // Resumed where it paused, not from the beginning.
     EXPECT_GE(Player->Position(), paused);
     ExpectPauseShown(Form, true);
+}
+
+// Ctrl with either Enter key is one command wherever the focus is: with the
+// list focused it must not reach the list's Enter, which would start the
+// focused row again.
+TEST_F(Transport, CtrlWithEitherEnterKeyPlaysPausesAndResumesWhereverTheFocusIs)
+{
+    fixtures::TempDir dir;
+    TVirtualTree *list = ShowFolder(dir, {{"tone-44100-4s.ogg", "a.ogg"}, {"short-0.3s.wav", "b.wav"}});
+    ASSERT_FALSE(HasFailure());
+    auto press = [](const QKeySequence &key) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key(key[0].key()), key[0].keyboardModifiers());
+    };
+
+    // Nothing open and no row focused: the item is disabled, the keys do nothing.
+    list->setFocus();
+    ASSERT_TRUE(WaitFor([&] { return list->hasFocus(); }));
+    for (const QKeySequence &key : {CtrlEnter, CtrlKeypadEnter}) {
+        press(key);
+        EXPECT_EQ(Player->State(), psNone);
+    }
+    // Nothing open, a row focused: the keypad's key plays it, as the main one does.
+    list->SelectNode(list->FirstChild(nullptr), true);
+    press(CtrlKeypadEnter);
+    ASSERT_EQ(Player->State(), psPlaying);
+    EXPECT_EQ(Current(), dir.path() + "a.ogg");
+
+    for (bool onList : {true, false}) {
+        QWidget *focus = onList ? static_cast<QWidget *>(list) : Form->TreeView;
+        focus->setFocus();
+        ASSERT_TRUE(WaitFor([&] { return focus->hasFocus(); }));
+        for (const QKeySequence &key : {CtrlEnter, CtrlKeypadEnter}) {
+            SCOPED_TRACE(std::string(onList ? "list focused, " : "tree focused, ") +
+                         key.toString(QKeySequence::PortableText).toStdString());
+            Player->Play();
+            ASSERT_EQ(Player->State(), psPlaying);
+            ASSERT_TRUE(WaitFor([] { return Player->Position() > 0.05; }));
+            press(key);
+            EXPECT_EQ(Player->State(), psPaused);
+            const double paused = Player->Position();
+            EXPECT_GT(paused, 0.05);
+            press(key);
+            EXPECT_EQ(Player->State(), psPlaying);
+            // Resumed where it paused, not started again.
+            EXPECT_GE(Player->Position(), paused);
+            EXPECT_EQ(Current(), dir.path() + "a.ogg");
+            ExpectPauseShown(Form, true);
+        }
+    }
+
+    // Enter alone, either key, still plays the list's focused row.
+    list->setFocus();
+    ASSERT_TRUE(WaitFor([&] { return list->hasFocus(); }));
+    list->SelectNode(list->NextSibling(list->FirstChild(nullptr)), true);
+    QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(Current(), dir.path() + "b.wav");
+    EXPECT_EQ(Player->State(), psPlaying);
+}
+
+// What a screen reader reads for a control.
+QString AccessibleText(QObject *control, QAccessible::Text text)
+{
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(control);
+    return accessible ? accessible->text(text) : QStringLiteral("<none>");
+}
+
+TEST_F(Transport, EveryControlHasANameForScreenReadersAndLooksTheSame)
+{
+    const std::pair<QWidget *, const char *> named[] = {{Form->PlayBtn, "Wiedergeben"},
+                                                        {Form->PauseBtn, "Pause"},
+                                                        {Form->StopBtn, "Stop"},
+                                                        {Form->BackBtn, "Zurück"},
+                                                        {Form->NextBtn, "Weiter"},
+                                                        {Form->TrackBar, "Wiedergabeposition"},
+                                                        {Form->TimeLbl, "Verstrichene Zeit"},
+                                                        {Form->TreeView, "Navigation"},
+                                                        {Form->ListView, "Titelliste"}};
+    for (auto [control, name] : named)
+        EXPECT_EQ(AccessibleText(control, QAccessible::Name), QString::fromUtf8(name)) << name;
+    for (TImageButton *button :
+         {Form->PlayBtn, Form->PauseBtn, Form->StopBtn, Form->BackBtn, Form->NextBtn}) {
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(button)->role(), QAccessible::Button);
+        EXPECT_TRUE(button->text().isEmpty());
+    }
+
+    // The one mode button shown names the current mode, through the whole
+    // cycle, whether the mode was chosen by the button or by the menu.
+    const char *const modes[] = {"Wiedergeben", "Diesen Track wiedergeben", "Track wiederholen",
+                                 "Alle wiederholen", "Zufällige Wiedergabe"};
+    auto shownModeButton = [this]() -> TModeButton * {
+        TModeButton *shown = nullptr;
+        for (TModeButton *b : Form->PlayModeBox->findChildren<TModeButton *>())
+            if (b->isVisible()) {
+                EXPECT_EQ(shown, nullptr);
+                shown = b;
+            }
+        return shown;
+    };
+    for (int i = 0; i <= kPlayModeCount; ++i) {
+        const int mode = i % kPlayModeCount;
+        TModeButton *shown = shownModeButton();
+        ASSERT_NE(shown, nullptr);
+        EXPECT_EQ(AccessibleText(shown, QAccessible::Name), QString::fromUtf8(modes[mode])) << mode;
+        EXPECT_EQ(AccessibleText(shown, QAccessible::Description), QStringLiteral("Wiedergabemodus"));
+        // Its hint is unchanged.
+        EXPECT_EQ(shown->toolTip(), QString::fromUtf8(modes[mode]));
+        shown->click();
+    }
+    Form->PlayModeRandomItem->trigger();
+    EXPECT_EQ(AccessibleText(shownModeButton(), QAccessible::Name), QStringLiteral("Zufällige Wiedergabe"));
+    Form->PlayModeDefaultItem->trigger();
+
+    // The time label shows the time and tells it as its description.
+    EXPECT_EQ(Time(), QStringLiteral("00:00"));
+    EXPECT_EQ(AccessibleText(Form->TimeLbl, QAccessible::Description), QStringLiteral("00:00"));
+    Play({"tone-44100-4s.ogg"}, 0);
+    ASSERT_TRUE(WaitFor([&] { return Time() == QStringLiteral("00:01"); }));
+    EXPECT_EQ(AccessibleText(Form->TimeLbl, QAccessible::Description), QStringLiteral("00:01"));
 }
 
 TEST_F(Transport, BackAndNextFollowTheIndexInTheList)
