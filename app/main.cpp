@@ -2,6 +2,7 @@
 #include "app/FormInfo.h"
 #include "app/FormSplash.h"
 #include "app/QtHooks.h"
+#include "app/TermSignals.h"
 #include "platform/Hooks.h"
 #include "ui/Unit1.h"
 
@@ -10,6 +11,8 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // The desktop's log-out, kill and Ctrl+C end the program as "&Beenden".
+    TTermSignals termSignals(EndProgramOnSignal);
     // Tasks handed to the main thread run on this object; it outlives
     // everything that may hand them over.
     auto *mainThread = new QObject;
