@@ -421,14 +421,16 @@ bool Shutdown()
     {
         std::lock_guard out(s.outputLock);
         s.output.reset();
-        std::lock_guard mix(s.mixLock);
-        s.outputOpen = false;
-        s.outputLatency = 0;
-    }
-    s.sdl.reset();
-    if (s.capture) {
-        std::fclose(s.capture);
-        s.capture = nullptr;
+        {
+            std::lock_guard mix(s.mixLock);
+            s.outputOpen = false;
+            s.outputLatency = 0;
+        }
+        s.sdl.reset();
+        if (s.capture) {
+            std::fclose(s.capture);
+            s.capture = nullptr;
+        }
     }
     for (auto &ch : all)
         ch->Close();
