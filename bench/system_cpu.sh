@@ -61,16 +61,17 @@ dbuspid=$(sed -n 2p "$tmp/dbus")
 mkdir -p "$HOME/.qmmp"
 printf '[Output]\ncurrent_plugin=pulse\n' >"$HOME/.qmmp/qmmprc"
 
-ticks=$(getconf CLK_TCK)
-cpu() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+# Nanoseconds on a CPU of all threads of a process: finer than the clock
+# ticks of /proc/PID/stat, which would round an idle player to 0.1 %.
+cpu() { cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ n += $1 } END { printf "%d", n }'; }
 # Per-cent shares of one core of the player, the server and X over $1 s.
 measure() {
     local a0 b0 c0 a1 b1 c1 w0 w1
     a0=$(cpu "$player") b0=$(cpu "$pulsepid") c0=$(cpu "$xpid") w0=$(date +%s.%N)
     sleep "$1"
     a1=$(cpu "$player") b1=$(cpu "$pulsepid") c1=$(cpu "$xpid") w1=$(date +%s.%N)
-    awk -v a="$((a1 - a0))" -v b="$((b1 - b0))" -v c="$((c1 - c0))" -v w="$w0" -v v="$w1" -v hz="$ticks" \
-        'BEGIN { s = 100 / hz / (v - w); printf "%.2f %.2f %.2f %.2f", (a + b + c) * s, a * s, b * s, c * s }'
+    awk -v a="$((a1 - a0))" -v b="$((b1 - b0))" -v c="$((c1 - c0))" -v w="$w0" -v v="$w1" \
+        'BEGIN { s = 100 / 1e9 / (v - w); printf "%.2f %.2f %.2f %.2f", (a + b + c) * s, a * s, b * s, c * s }'
 }
 # The player's streams at the sound server that are not corked.
 streams() {
@@ -88,7 +89,7 @@ level() {
 }
 await() {
     for _ in $(seq 1 200); do
-        kill -0 "$player" 2>/dev/null || { echo "system_cpu: $name ended" >&2; exit 1; }
+        kill -0 "$player" 2>/dev/null || { echo "system_cpu: $name ended:" >&2; tail -n 20 "$tmp/$name.log" >&2; exit 1; }
         "$@" && return 0
         sleep 0.1
     done
