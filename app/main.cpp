@@ -3,6 +3,7 @@
 #include "app/FormSplash.h"
 #include "app/QtHooks.h"
 #include "app/QtSession.h"
+#include "app/TermSignals.h"
 #include "mpris/MprisService.h"
 #include "platform/Hooks.h"
 #include "ui/Unit1.h"
@@ -18,6 +19,8 @@ int main(int argc, char *argv[])
     // from the icon theme once installed.
     QGuiApplication::setDesktopFileName(QStringLiteral("klangdeck"));
     QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("klangdeck")));
+    // The desktop's log-out, kill and Ctrl+C end the program as "&Beenden".
+    TTermSignals termSignals(EndProgramOnSignal);
     // Tasks handed to the main thread run on this object; it outlives
     // everything that may hand them over.
     auto *mainThread = new QObject;

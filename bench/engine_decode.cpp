@@ -2,8 +2,11 @@
 // engine_decode.sh in the build folder's bench-media/) as audio seconds per
 // second of process CPU time (fair on a shared machine), the CPU share while
 // playing an MP3 on the no-sound device, and the time from BASS_ChannelPlay
-// to the first sample mixed.
+// to the first sample handed to the output device, with the device open
+// and with the device to be opened first. KLANG_BENCH_DEVICE=-1 measures
+// the start on the default sound device instead of the no-sound device.
 #include "bass.h"
+#include "bass_test.h"
 
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -29,9 +32,17 @@ bool Exists(const std::string &path)
 }
 
 struct Engine {
-    Engine() { BASS_Init(BASS_DEVICE_NOSOUND, 44100, 0, nullptr, nullptr); }
+    explicit Engine(int device = BASS_DEVICE_NOSOUND) { ok = BASS_Init(device, 44100, 0, nullptr, nullptr); }
     ~Engine() { BASS_Free(); }
+    bool ok;
 };
+
+KLANG_OUTPUTSTATE Output()
+{
+    KLANG_OUTPUTSTATE state{};
+    KLANG_GetOutputState(&state);
+    return state;
+}
 
 double ProcessCpuSeconds()
 {
@@ -108,34 +119,60 @@ void BM_PlayCpuShare(benchmark::State &state)
 }
 BENCHMARK(BM_PlayCpuShare)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
-// From BASS_ChannelPlay until the device clock has taken the first frames.
+// From BASS_ChannelPlay until the output device has taken the first frames
+// of the channel: with the device open from the stop just before (arg 0),
+// or closed after a pause long enough (arg 1), so that Play opens it.
 void BM_PlayToFirstSample(benchmark::State &state)
 {
+    const bool closedFirst = state.range(0) != 0;
     std::string path = Media("bench-300s-320k.mp3");
     if (!Exists(path))
         path = KLANG_FIXTURE_DIR "/tone-44100-cbr128.mp3";
-    Engine engine;
-    HSTREAM h = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0);
+    const char *device = std::getenv("KLANG_BENCH_DEVICE");
+    Engine engine(device && *device ? std::atoi(device) : BASS_DEVICE_NOSOUND);
+    HSTREAM h = engine.ok ? BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, 0) : 0;
     if (!h) {
-        state.SkipWithError("the engine did not open the file");
+        state.SkipWithError("the engine did not start or open the file");
         return;
     }
+    // Outside the measurement the device plays until it takes blocks at its
+    // pace: a sound server just started may take a moment for its first
+    // stream, and a null sink for a new one.
+    auto warmUp = [h] {
+        BASS_ChannelPlay(h, FALSE);
+        for (int taken = 0, i = 0; taken < 3 && i < 500; ++i) {
+            const QWORD frames = Output().frames;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            taken += Output().frames != frames;
+        }
+        BASS_ChannelStop(h);
+    };
+    warmUp();
     double worst = 0, total = 0;
     int runs = 0;
     for (auto _ : state) {
-        BASS_ChannelStop(h);
+        if (!closedFirst && !Output().open)
+            warmUp();
         // Seek somewhere new each time, so nothing is buffered yet.
         BASS_ChannelSetPosition(h, (QWORD(runs % 50) * 44100 * 4 * 3) % (BASS_ChannelGetLength(h) / 2));
         BASS_ChannelStop(h);
-        std::this_thread::sleep_for(std::chrono::milliseconds(3));
-        QWORD before = BASS_ChannelGetPosition(h);
+        if (closedFirst)
+            for (int i = 0; i < 500 && Output().open; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(3 + runs % 7 * 5));
+        const QWORD before = Output().frames;
         auto start = std::chrono::steady_clock::now();
         BASS_ChannelPlay(h, runs % 2 == 0);
-        while (BASS_ChannelGetPosition(h) == (runs % 2 == 0 ? 0 : before))
+        while (Output().frames == before)
             std::this_thread::sleep_for(std::chrono::microseconds(100));
         double ms =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         state.SetIterationTime(ms / 1000);
+        // Played a while before the next stop, as a listener does: a null
+        // sink is slow to serve a stream that comes and goes at once.
+        if (closedFirst)
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
         worst = std::max(worst, ms);
         total += ms;
         ++runs;
@@ -144,7 +181,8 @@ void BM_PlayToFirstSample(benchmark::State &state)
     state.counters["mean_ms"] = total / runs;
     state.counters["max_ms"] = worst;
 }
-BENCHMARK(BM_PlayToFirstSample)->Iterations(40)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlayToFirstSample)->Arg(0)->Iterations(40)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlayToFirstSample)->Arg(1)->Iterations(8)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 

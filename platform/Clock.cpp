@@ -21,6 +21,12 @@ uint32_t GetTickCount()
     return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
+int EffectiveTimerInterval(int ms)
+{
+    constexpr int kTimerMinimum = 10;
+    return ms < kTimerMinimum ? kTimerMinimum : ms;
+}
+
 void Randomize()
 {
     std::lock_guard lock(randomMutex);

@@ -3,6 +3,7 @@
 #include "app/FormInfo.h"
 #include "library/AudioLibraryExt.h"
 #include "library/FileExt.h"
+#include "platform/Clock.h"
 #include "platform/Hooks.h"
 #include "platform/Names.h"
 #include "playback/BassExt.h"
@@ -158,7 +159,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     OpenDialog->setOption(QFileDialog::DontUseNativeDialog);
     OpenDialog->setFileMode(QFileDialog::ExistingFiles);
     PlayingTimer = new QTimer(this);
-    PlayingTimer->setInterval(1);
+    PlayingTimer->setInterval(platform::EffectiveTimerInterval(1));
     ConnectTransport();
 }
 
@@ -1026,8 +1027,8 @@ void TForm1::PlayingTimerTimer()
 
 void TForm1::ShowTime(int Seconds)
 {
-    // Formatting allocates; at a tick every millisecond it happens only once
-    // a second.
+    // Formatting allocates; at a tick every 10 ms it happens only once a
+    // second.
     if (Seconds == ShownSeconds)
         return;
     ShownSeconds = Seconds;

@@ -177,13 +177,16 @@ bool Channel::Reposition(uint64_t frame)
     return true;
 }
 
-uint64_t Channel::PlayedFrame() const
+uint64_t Channel::PlayedFrame(uint64_t heardOutFrame) const
 {
     if (decodeOnly)
         return 0;
     if (atEnd)
         return endFrame.load(std::memory_order_relaxed);
-    uint64_t played = rate == outRate ? playedOut : uint64_t(double(playedOut) * rate / outRate);
+    // What the device still holds of this channel is not heard yet.
+    const uint64_t unheard = std::min(playedOut, lastOut > heardOutFrame ? lastOut - heardOutFrame : 0);
+    const uint64_t heard = playedOut - unheard;
+    uint64_t played = rate == outRate ? heard : uint64_t(double(heard) * rate / outRate);
     uint64_t pos = base + played;
     if (ringEnded.load(std::memory_order_acquire))
         pos = std::min(pos, endFrame.load(std::memory_order_relaxed));

@@ -41,8 +41,9 @@ struct Channel {
     // Moves decoding and playback to frame; false when the decoder cannot.
     // Takes decodeLock, then mixLock.
     bool Reposition(uint64_t frame);
-    // The played frame at the stream's rate; with mixLock held.
-    uint64_t PlayedFrame() const;
+    // The frame being heard at the stream's rate, given the output frame
+    // being heard; with mixLock held.
+    uint64_t PlayedFrame(uint64_t heardOutFrame) const;
     // Decode-only channels: up to frames frames of 16-bit PCM.
     size_t ReadPcm(int16_t *out, size_t frames, bool &reachedEnd);
     // Closes the decoder (at StreamFree), so the file is closed at once.
@@ -81,6 +82,7 @@ struct Channel {
     bool freed = false;
     uint64_t base = 0;      // frame playback (re)started at
     uint64_t playedOut = 0; // output frames mixed since base
+    uint64_t lastOut = 0;   // the output frame after the last one mixed of this channel
     float volume = 1.0f;
     float pan = 0.0f;
 

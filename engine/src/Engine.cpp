@@ -18,6 +18,15 @@ namespace {
 constexpr double kAheadSeconds = 0.5;
 constexpr double kRefillSeconds = 0.375;
 constexpr uint32_t kMixBlock = 1024;
+// How long the output stays open after the last playing channel stopped or
+// paused: long enough for the next track of a playlist or a quick resume,
+// short enough that an idle player holds nothing open at the sound server.
+constexpr auto kCloseIdleOutputAfter = std::chrono::milliseconds(1000);
+// While something plays the feed also looks round this often, in case a
+// wake-up from the mixer was missed.
+constexpr auto kFeedSafetyNet = std::chrono::milliseconds(100);
+
+using Clock = std::chrono::steady_clock;
 
 struct State {
     std::mutex lifeLock; // Initialise and Shutdown
@@ -36,7 +45,21 @@ struct State {
     std::vector<std::shared_ptr<Channel>> mixing; // every non-decode channel
     std::vector<float> mixScratch = std::vector<float>(size_t(kMixBlock) * kMaxChannels);
 
+    // The output device: closed while nothing plays. outputLock is taken
+    // before mixLock and never inside the device callback.
+    std::mutex outputLock;
+    std::unique_ptr<SdlAudio> sdl; // nullptr: the no-sound device
+    FILE *capture = nullptr;
     std::unique_ptr<Output> output;
+    unsigned outputOpens = 0;
+
+    // Guarded by mixLock: what the output has taken, for the heard position.
+    bool outputOpen = false;
+    uint32_t outputLatency = 0;
+    uint64_t outFrames = 0;     // frames mixed since BASS_Init
+    uint64_t channelFrames = 0; // frames of playing channels mixed since BASS_Init
+    Clock::time_point lastMix{};
+
     std::atomic<bool> running{false};
     std::counting_semaphore<> feedWake{0};
     std::counting_semaphore<> syncWake{0};
@@ -79,6 +102,9 @@ void MixChannel(Channel &ch, float *out, uint32_t frames, float *scratch)
         done += static_cast<uint32_t>(n);
     }
     ch.playedOut += done;
+    if (done > 0)
+        ch.lastOut = S().outFrames + done;
+    S().channelFrames += done;
     if (done == frames) {
         ch.stalled = false;
     } else if (ch.ringEnded.load(std::memory_order_acquire) && ch.ring.Fill() == 0) {
@@ -87,6 +113,8 @@ void MixChannel(Channel &ch, float *out, uint32_t frames, float *scratch)
         ch.stalled = false;
         ch.pendingEnds.fetch_add(1);
         S().syncWake.release();
+        // The feed starts counting down to closing the output.
+        S().feedWake.release();
     } else {
         ch.stalled = true;
     }
@@ -107,11 +135,80 @@ void Mix(float *out, uint32_t frames)
             hungry |= ch->state == PlayState::Playing && !ch->ringEnded.load(std::memory_order_relaxed) &&
                       ch->ring.Fill() < size_t(ch->outRate * kRefillSeconds);
         }
+        s.outFrames += frames;
+        s.lastMix = Clock::now();
     }
     for (size_t i = 0, n = size_t(frames) * kOutputChannels; i < n; ++i)
         out[i] = std::clamp(out[i], -1.0f, 1.0f);
     if (hungry)
         s.feedWake.release();
+}
+
+// Opens the output when it is closed; with outputLock held. Where the
+// sound device does not open (any more), the no-sound clock takes its
+// place, so that playback goes on with positions and end syncs.
+void OpenOutputLocked(State &s)
+{
+    if (s.output)
+        return;
+    std::unique_ptr<Output> output;
+    if (s.sdl)
+        output = s.sdl->Open(s.outRate, Mix);
+    if (!output)
+        output = OpenNoSound(s.outRate, Mix, s.capture);
+    {
+        std::lock_guard mix(s.mixLock);
+        s.outputOpen = true;
+        s.outputLatency = output->Latency();
+    }
+    s.output = std::move(output);
+    ++s.outputOpens;
+}
+
+bool AnyPlayingLocked(const State &s)
+{
+    return std::any_of(s.mixing.begin(), s.mixing.end(),
+                       [](const std::shared_ptr<Channel> &ch) { return ch->state == PlayState::Playing; });
+}
+
+// Closes the output once nothing has played for kCloseIdleOutputAfter.
+// idleSince is the feed's note of when it found nothing playing (the
+// clock's epoch while something plays). Returns how
+// long the feed may sleep: until the closing is due, a safety-net interval
+// while something plays, or for good (Clock::duration::max()).
+Clock::duration CloseIdleOutput(State &s, Clock::time_point &idleSince)
+{
+    std::unique_ptr<Output> closing;
+    std::lock_guard out(s.outputLock);
+    bool playing;
+    {
+        std::lock_guard mix(s.mixLock);
+        playing = AnyPlayingLocked(s);
+    }
+    if (playing) {
+        idleSince = {};
+        return kFeedSafetyNet;
+    }
+    if (!s.output) {
+        idleSince = {};
+        return Clock::duration::max();
+    }
+    const Clock::time_point now = Clock::now();
+    if (idleSince == Clock::time_point{})
+        idleSince = now;
+    if (now - idleSince < kCloseIdleOutputAfter)
+        return idleSince + kCloseIdleOutputAfter - now;
+    {
+        // A second after the last block everything mixed has been heard.
+        std::lock_guard mix(s.mixLock);
+        s.outputOpen = false;
+        s.outputLatency = 0;
+    }
+    // Closed under outputLock, so that a Play meanwhile waits and opens it
+    // again.
+    s.output.reset();
+    idleSince = {};
+    return Clock::duration::max();
 }
 
 void FeedLoop()
@@ -120,10 +217,16 @@ void FeedLoop()
     const size_t ahead = static_cast<size_t>(s.outRate * kAheadSeconds);
     const size_t refill = static_cast<size_t>(s.outRate * kRefillSeconds);
     std::vector<std::shared_ptr<Channel>> work;
+    Clock::time_point idleSince{}; // none while something plays
+    Clock::duration sleep = Clock::duration::max();
     while (s.running.load()) {
-        // The mixer wakes the feed when a ring runs low; the timeout is a
-        // safety net only.
-        (void)s.feedWake.try_acquire_for(std::chrono::milliseconds(100));
+        // The mixer wakes the feed when a ring runs low or a channel ends,
+        // the API calls when the playing state changes. With nothing playing
+        // and the output closed the feed sleeps until then.
+        if (sleep == Clock::duration::max())
+            s.feedWake.acquire();
+        else
+            (void)s.feedWake.try_acquire_for(sleep);
         while (s.feedWake.try_acquire()) {
         }
         work.clear();
@@ -136,6 +239,8 @@ void FeedLoop()
         }
         for (auto &ch : work)
             ch->Fill(ahead);
+        work.clear();
+        sleep = CloseIdleOutput(s, idleSince);
     }
 }
 
@@ -146,7 +251,8 @@ void SyncLoop()
     s.syncThread.store(std::this_thread::get_id());
     std::vector<std::pair<std::shared_ptr<Channel>, int>> ends;
     while (s.running.load()) {
-        (void)s.syncWake.try_acquire_for(std::chrono::milliseconds(250));
+        // Every end and the shutdown wake this thread.
+        s.syncWake.acquire();
         ends.clear();
         {
             std::lock_guard lock(s.apiLock);
@@ -193,9 +299,35 @@ void Retire(std::unique_lock<std::mutex> &api, const std::shared_ptr<Channel> &c
         if (it != s.mixing.end())
             s.mixing.erase(it);
     }
+    s.feedWake.release();
+}
+
+// The output frame being heard now: the device still holds up to its
+// latency of what was mixed last, and plays it out at the output rate.
+uint64_t HeardOutFrameLocked(const State &s)
+{
+    if (!s.outputOpen || s.outputLatency == 0)
+        return s.outFrames;
+    const double since = std::chrono::duration<double>(Clock::now() - s.lastMix).count();
+    const double ahead = double(s.outputLatency) - since * s.outRate;
+    if (ahead <= 0)
+        return s.outFrames;
+    return s.outFrames - std::min(s.outFrames, static_cast<uint64_t>(ahead));
 }
 
 } // namespace
+
+OutputState GetOutputState()
+{
+    State &s = S();
+    OutputState state;
+    std::lock_guard out(s.outputLock);
+    state.opens = s.outputOpens;
+    std::lock_guard mix(s.mixLock);
+    state.open = s.outputOpen;
+    state.channelFrames = s.channelFrames;
+    return state;
+}
 
 std::mutex &MixLock()
 {
@@ -223,21 +355,27 @@ bool Initialise(int device, uint32_t freq)
         SetError(BASS_ERROR_ILLPARAM);
         return false;
     }
-    s.outRate = freq;
-    s.running.store(true);
-    s.feeder = std::thread(FeedLoop);
-    s.syncer = std::thread(SyncLoop);
+    // The device itself opens at the first Play; only the sound system
+    // starts here.
     if (device != BASS_DEVICE_NOSOUND)
-        s.output = OpenSdl(freq, Mix);
-    if (!s.output && device == 1) {
-        s.running.store(false);
-        s.feeder.join();
-        s.syncer.join();
+        s.sdl = SdlAudio::Start();
+    if (!s.sdl && device == 1) {
         SetError(BASS_ERROR_DRIVER);
         return false;
     }
-    if (!s.output)
-        s.output = OpenNoSound(freq, Mix);
+    if (!s.sdl)
+        s.capture = OpenNoSoundCapture();
+    s.outRate = freq;
+    {
+        std::lock_guard mix(s.mixLock);
+        s.outFrames = s.channelFrames = 0;
+        s.outputOpen = false;
+        s.outputLatency = 0;
+    }
+    s.outputOpens = 0;
+    s.running.store(true);
+    s.feeder = std::thread(FeedLoop);
+    s.syncer = std::thread(SyncLoop);
     {
         std::lock_guard lock(s.apiLock);
         s.initialised = true;
@@ -274,13 +412,26 @@ bool Shutdown()
         for (auto &ch : all)
             Retire(api, ch);
     }
-    s.output.reset();
     s.running.store(false);
     s.feedWake.release();
     s.syncWake.release();
     s.feeder.join();
     s.syncer.join();
     s.syncThread.store(std::thread::id{});
+    {
+        std::lock_guard out(s.outputLock);
+        s.output.reset();
+        {
+            std::lock_guard mix(s.mixLock);
+            s.outputOpen = false;
+            s.outputLatency = 0;
+        }
+        s.sdl.reset();
+        if (s.capture) {
+            std::fclose(s.capture);
+            s.capture = nullptr;
+        }
+    }
     for (auto &ch : all)
         ch->Close();
     SetError(BASS_OK);
@@ -383,12 +534,16 @@ bool Play(const std::shared_ptr<Channel> &ch, bool restart)
         ch->Fill(ch->outRate / 20);
     }
     {
-        std::lock_guard mix(s.mixLock);
-        if (ch->freed) {
-            SetError(BASS_ERROR_HANDLE);
-            return false;
+        std::lock_guard out(s.outputLock);
+        {
+            std::lock_guard mix(s.mixLock);
+            if (ch->freed) {
+                SetError(BASS_ERROR_HANDLE);
+                return false;
+            }
+            ch->state = PlayState::Playing;
         }
-        ch->state = PlayState::Playing;
+        OpenOutputLocked(s);
     }
     s.feedWake.release();
     SetError(BASS_OK);
@@ -401,12 +556,15 @@ bool Pause(const std::shared_ptr<Channel> &ch)
         SetError(BASS_ERROR_NOTDECODE);
         return false;
     }
-    std::lock_guard mix(S().mixLock);
-    if (ch->state == PlayState::Stopped) {
-        SetError(BASS_ERROR_NOPLAY);
-        return false;
+    {
+        std::lock_guard mix(S().mixLock);
+        if (ch->state == PlayState::Stopped) {
+            SetError(BASS_ERROR_NOPLAY);
+            return false;
+        }
+        ch->state = PlayState::Paused;
     }
-    ch->state = PlayState::Paused;
+    S().feedWake.release();
     SetError(BASS_OK);
     return true;
 }
@@ -417,9 +575,12 @@ bool Stop(const std::shared_ptr<Channel> &ch)
         SetError(BASS_ERROR_NOTDECODE);
         return false;
     }
-    std::lock_guard mix(S().mixLock);
-    ch->state = PlayState::Stopped;
-    ch->stalled = false;
+    {
+        std::lock_guard mix(S().mixLock);
+        ch->state = PlayState::Stopped;
+        ch->stalled = false;
+    }
+    S().feedWake.release();
     SetError(BASS_OK);
     return true;
 }
@@ -449,8 +610,9 @@ uint64_t Position(const std::shared_ptr<Channel> &ch)
         std::lock_guard lock(ch->decodeLock);
         return ch->decodeBase + ch->decodedFrames;
     }
-    std::lock_guard mix(S().mixLock);
-    return ch->PlayedFrame();
+    State &s = S();
+    std::lock_guard mix(s.mixLock);
+    return ch->PlayedFrame(HeardOutFrameLocked(s));
 }
 
 bool SetPosition(const std::shared_ptr<Channel> &ch, uint64_t frame)

@@ -30,6 +30,14 @@ void SetMix(const std::shared_ptr<Channel> &ch, int volume, int pan);
 // Reports the end of a decode-only channel to its syncs.
 void SignalEnd(Channel &ch);
 
+// The output device as the engine sees it, for tests and benchmarks.
+struct OutputState {
+    bool open = false;          // open at the sound system (or the no-sound clock runs)
+    unsigned opens = 0;         // times opened since BASS_Init
+    uint64_t channelFrames = 0; // frames of playing channels handed to it since BASS_Init
+};
+OutputState GetOutputState();
+
 // The mix lock for the channel code.
 std::mutex &MixLock();
 

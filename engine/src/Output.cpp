@@ -1,6 +1,8 @@
 #include "Output.h"
 
-#include "bass.h"
+#include "Engine.h"
+#include "Error.h"
+#include "bass_test.h"
 
 #include <SDL2/SDL.h>
 #include <atomic>
@@ -19,18 +21,11 @@ namespace {
 std::mutex captureMutex;
 std::string capturePath;
 
-// With a capture file set (KLANG_SetNoSoundCapture), the no-sound device
-// writes its mix there as raw 32-bit float stereo, for checking what would
-// have been heard.
+// The no-sound device: a clock that takes the mix as a sound card would.
 class NoSound final : public Output {
 public:
-    NoSound(uint32_t r, MixFunction m) : rate(r), mix(m)
+    NoSound(uint32_t r, MixFunction m, FILE *c) : rate(r), mix(m), capture(c)
     {
-        {
-            std::lock_guard lock(captureMutex);
-            if (!capturePath.empty())
-                capture = std::fopen(capturePath.c_str(), "wb");
-        }
         thread = std::thread([this] { Run(); });
     }
     ~NoSound() override
@@ -38,8 +33,9 @@ public:
         running.store(false);
         thread.join();
         if (capture)
-            std::fclose(capture);
+            std::fflush(capture);
     }
+    uint32_t Latency() const override { return 0; }
 
 private:
     void Run()
@@ -75,21 +71,19 @@ private:
     uint32_t rate;
     MixFunction mix;
     std::atomic<bool> running{true};
-    FILE *capture = nullptr;
+    FILE *capture;
     std::thread thread;
 };
 
 class SdlOutput final : public Output {
 public:
-    SdlOutput(SDL_AudioDeviceID d) : device(d) {}
-    ~SdlOutput() override
-    {
-        SDL_CloseAudioDevice(device);
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    }
+    SdlOutput(SDL_AudioDeviceID d, uint32_t block) : device(d), latency(block) {}
+    ~SdlOutput() override { SDL_CloseAudioDevice(device); }
+    uint32_t Latency() const override { return latency; }
 
 private:
     SDL_AudioDeviceID device;
+    uint32_t latency;
 };
 
 void SdlCallback(void *user, Uint8 *stream, int len)
@@ -105,31 +99,33 @@ bool Usable(const char *driver)
     return driver && std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "disk") != 0;
 }
 
-SDL_AudioDeviceID OpenDevice(uint32_t rate, MixFunction mix)
-{
-    SDL_AudioSpec want{}, have{};
-    want.freq = static_cast<int>(rate);
-    want.format = AUDIO_F32SYS;
-    want.channels = kOutputChannels;
-    want.samples = 1024;
-    want.callback = SdlCallback;
-    want.userdata = reinterpret_cast<void *>(mix);
-    SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (device)
-        SDL_PauseAudioDevice(device, 0);
-    return device;
-}
-
 } // namespace
 
-std::unique_ptr<Output> OpenNoSound(uint32_t rate, MixFunction mix)
+uint32_t DeviceBlockFrames(uint32_t rate)
 {
-    return std::make_unique<NoSound>(rate, mix);
+    uint32_t block = 256;
+    while (block < rate / 25)
+        block *= 2;
+    return block;
 }
 
-std::unique_ptr<Output> OpenSdl(uint32_t rate, MixFunction mix)
+std::unique_ptr<Output> OpenNoSound(uint32_t rate, MixFunction mix, FILE *capture)
+{
+    return std::make_unique<NoSound>(rate, mix, capture);
+}
+
+FILE *OpenNoSoundCapture()
+{
+    std::lock_guard lock(captureMutex);
+    return capturePath.empty() ? nullptr : std::fopen(capturePath.c_str(), "wb");
+}
+
+std::unique_ptr<SdlAudio> SdlAudio::Start()
 {
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Klangdeck");
+    // SDL would otherwise take SIGINT and SIGTERM for its event queue, which
+    // nobody reads here: the program could not be ended any more.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     std::vector<std::string> drivers;
     if (const char *chosen = std::getenv("SDL_AUDIODRIVER"); chosen && *chosen)
         drivers.push_back(chosen);
@@ -143,13 +139,33 @@ std::unique_ptr<Output> OpenSdl(uint32_t rate, MixFunction mix)
         SDL_SetHint(SDL_HINT_AUDIODRIVER, name.c_str());
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
             continue;
-        if (Usable(SDL_GetCurrentAudioDriver())) {
-            if (SDL_AudioDeviceID device = OpenDevice(rate, mix))
-                return std::make_unique<SdlOutput>(device);
-        }
+        if (Usable(SDL_GetCurrentAudioDriver()))
+            return std::unique_ptr<SdlAudio>(new SdlAudio);
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
     return nullptr;
+}
+
+SdlAudio::~SdlAudio()
+{
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}
+
+std::unique_ptr<Output> SdlAudio::Open(uint32_t rate, MixFunction mix)
+{
+    SDL_AudioSpec want{}, have{};
+    want.freq = static_cast<int>(rate);
+    want.format = AUDIO_F32SYS;
+    want.channels = kOutputChannels;
+    want.samples = static_cast<Uint16>(DeviceBlockFrames(rate));
+    want.callback = SdlCallback;
+    want.userdata = reinterpret_cast<void *>(mix);
+    SDL_AudioDeviceID device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (!device)
+        return nullptr;
+    auto output = std::make_unique<SdlOutput>(device, have.samples);
+    SDL_PauseAudioDevice(device, 0);
+    return output;
 }
 
 } // namespace klang
@@ -158,5 +174,23 @@ BASSDEF(BOOL) KLANG_SetNoSoundCapture(const char *path)
 {
     std::lock_guard lock(klang::captureMutex);
     klang::capturePath = path ? path : "";
+    return TRUE;
+}
+
+BASSDEF(BOOL) KLANG_GetOutputState(KLANG_OUTPUTSTATE *state)
+{
+    if (!klang::Initialised()) {
+        klang::SetError(BASS_ERROR_INIT);
+        return FALSE;
+    }
+    if (!state) {
+        klang::SetError(BASS_ERROR_ILLPARAM);
+        return FALSE;
+    }
+    const klang::OutputState now = klang::GetOutputState();
+    state->open = now.open ? TRUE : FALSE;
+    state->opens = now.opens;
+    state->frames = now.channelFrames;
+    klang::SetError(BASS_OK);
     return TRUE;
 }

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# The real program, playing a track on a virtual display, ends on SIGTERM,
+# SIGINT and SIGHUP as through "&Beenden": exit status 0 within 3 seconds.
+#   tests/app/end_on_signal.sh KLANGDECK
+# It plays on the no-sound device (SDL_AUDIODRIVER=dummy), which every
+# machine has; the track is opened through "Öffnen..." (scripts/open-track).
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+
+if [ "${1:-}" = "--on-display" ]; then
+    exe=$2 track=$3 sig=$4 log=$5
+    # Job control: the program is not started with SIGINT ignored, as
+    # background jobs of a script otherwise are.
+    set -m
+    "$exe" >"$log" 2>&1 &
+    pid=$!
+    trap 'kill -KILL "$pid" 2>/dev/null || true' EXIT
+    "$root/scripts/open-track" "$pid" "$track"
+    # Mid-track: the time label has moved on.
+    sleep 1
+    start=$(date +%s%N)
+    kill -s "$sig" "$pid"
+    for _ in $(seq 1 300); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.01
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        echo "SIG$sig: klangdeck still running after 3 s" >&2
+        exit 1
+    fi
+    status=0
+    wait "$pid" || status=$?
+    trap - EXIT
+    ms=$((($(date +%s%N) - start) / 1000000))
+    echo "SIG$sig: exit status $status after $ms ms"
+    [ "$status" -eq 0 ]
+    exit 0
+fi
+
+exe=$(realpath "$1")
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+sox -q -n -r 44100 -c 2 -b 16 "$tmp/Signal.wav" synth 120 sine 440 vol 0.3
+mkdir -p "$tmp/home"
+export HOME=$tmp/home XDG_CONFIG_HOME=$tmp/home/.config SDL_AUDIODRIVER=dummy
+failed=0
+for sig in TERM INT HUP; do
+    if ! xvfb-run -a -s "-screen 0 1280x800x24" "$0" --on-display "$exe" "$tmp/Signal.wav" "$sig" "$tmp/log"; then
+        echo "--- klangdeck's output:" >&2
+        cat "$tmp/log" >&2
+        failed=1
+    fi
+done
+exit $failed
