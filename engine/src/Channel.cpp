@@ -190,7 +190,7 @@ uint64_t Channel::PlayedFrame() const
     return std::min(pos, frames);
 }
 
-size_t Channel::ReadPcm(int16_t *out, size_t count, bool &reachedEnd)
+size_t Channel::ReadPcm(int16_t *out, size_t count, bool &reachedEnd, bool &atEnd)
 {
     std::lock_guard lock(decodeLock);
     reachedEnd = false;
@@ -211,6 +211,7 @@ size_t Channel::ReadPcm(int16_t *out, size_t count, bool &reachedEnd)
         decodeEndSignalled = true;
         reachedEnd = true;
     }
+    atEnd = decoderEnded;
     return done;
 }
 

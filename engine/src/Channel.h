@@ -43,8 +43,9 @@ struct Channel {
     bool Reposition(uint64_t frame);
     // The played frame at the stream's rate; with mixLock held.
     uint64_t PlayedFrame() const;
-    // Decode-only channels: up to frames frames of 16-bit PCM.
-    size_t ReadPcm(int16_t *out, size_t frames, bool &reachedEnd);
+    // Decode-only channels: up to frames frames of 16-bit PCM. reachedEnd is
+    // true on the one call that meets the end, atEnd on that and every later one.
+    size_t ReadPcm(int16_t *out, size_t frames, bool &reachedEnd, bool &atEnd);
     // Closes the decoder (at StreamFree), so the file is closed at once.
     void Close();
 
