@@ -1,15 +1,14 @@
 // Klangdeck: the program entry.
+#include "app/Application.h"
 #include "app/FormInfo.h"
 #include "app/FormSplash.h"
 #include "app/QtHooks.h"
 #include "platform/Hooks.h"
 #include "ui/Unit1.h"
 
-#include <QApplication>
-
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    TApplication app(argc, argv);
     // Tasks handed to the main thread run on this object; it outlives
     // everything that may hand them over.
     auto *mainThread = new QObject;

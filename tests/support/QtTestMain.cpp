@@ -1,6 +1,7 @@
-// The main() of every Qt test suite: a QApplication on the offscreen
-// platform, then GoogleTest.
-#include <QApplication>
+// The main() of every Qt test suite: the program's application object on the
+// offscreen platform, then GoogleTest.
+#include "app/Application.h"
+
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -24,7 +25,7 @@ int main(int argc, char **argv)
     if (!std::getenv("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     defaultHandler = qInstallMessageHandler(QuietHandler);
-    QApplication app(argc, argv);
+    TApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
