@@ -58,7 +58,7 @@ typedef DWORD HPLUGIN;
 #define BASS_ERROR_DEVICE 23    /* no such device */
 #define BASS_ERROR_NOPLAY 24    /* the channel is not playing */
 #define BASS_ERROR_NOTDECODE 38 /* the call needs a decode-only channel */
-#define BASS_ERROR_FILEFORM 41  /* the file's content is of no known format */
+#define BASS_ERROR_FILEFORM 41  /* the file holds no audio of a known format */
 #define BASS_ERROR_ENDED 45     /* the channel has reached its end */
 #define BASS_ERROR_UNKNOWN -1
 

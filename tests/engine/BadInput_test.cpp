@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <unistd.h>
 
 using namespace enginetest;
@@ -13,16 +12,8 @@ using namespace std::chrono;
 
 namespace {
 
-std::string RandomBytes(size_t n, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (char &c : s)
-        c = static_cast<char>(rng());
-    return s;
-}
-
 using hostile::Input;
+using hostile::RandomBytes;
 
 TEST_F(EngineTest, HostileFilesFailOrDecodeToAnEnd)
 {

@@ -15,15 +15,6 @@ namespace hostile {
 
 namespace {
 
-std::string RandomBytes(size_t n, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (char &c : s)
-        c = static_cast<char>(rng());
-    return s;
-}
-
 std::string Le32(uint32_t v)
 {
     return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
@@ -85,6 +76,15 @@ std::string MpegAudio(size_t bytes)
 }
 
 } // namespace
+
+std::string RandomBytes(size_t n, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (char &c : s)
+        c = static_cast<char>(rng());
+    return s;
+}
 
 std::vector<Input> Inputs()
 {

@@ -17,6 +17,9 @@ struct Input {
     bool mayOpen; // decodes partly (truncated or damaged real audio)
 };
 
+// n bytes of noise, the same for the same seed.
+std::string RandomBytes(size_t n, unsigned seed);
+
 // The in-memory inputs, built from the generated fixtures.
 std::vector<Input> Inputs();
 
