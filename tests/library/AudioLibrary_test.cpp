@@ -314,7 +314,7 @@ TEST_F(AudioLibraryTest, NamesThatAreNotUtf8GetTheSameRecordAsTheirUtf8Copies)
     EXPECT_EQ(library->GetInfo(other)->Length, 4);
 
     // The worker reads them alike.
-    std::string queued = dir.Write("Gr\xf6\xdfe.mp3", fixtures::ReadFile(latin1));
+    std::string queued = dir.Write("Gr\xf6\xdf" "e.mp3", fixtures::ReadFile(latin1));
     library->QueueFile(queued, -1);
     ASSERT_TRUE(WaitForAnnouncements(4));
     EXPECT_EQ(announced.back()->FileName, queued);
