@@ -1,4 +1,5 @@
 // Klangdeck: the program entry.
+#include "app/Application.h"
 #include "app/FormInfo.h"
 #include "app/FormSplash.h"
 #include "app/QtHooks.h"
@@ -8,12 +9,11 @@
 #include "platform/Hooks.h"
 #include "ui/Unit1.h"
 
-#include <QApplication>
 #include <QIcon>
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    TApplication app(argc, argv);
     PrepareQtSession();
     // The menu entry that the desktop matches the window to, and its icon
     // from the icon theme once installed.

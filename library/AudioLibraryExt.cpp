@@ -64,6 +64,11 @@ void SetIdlePriority(bool idle)
     pthread_setschedparam(pthread_self(), idle ? SCHED_IDLE : SCHED_OTHER, &param);
 }
 
+// The stop request of the worker that runs on this thread, so that the
+// readers it calls give up a long read when the program ends; null on other
+// threads.
+thread_local const std::atomic<bool> *workerStopRequest = nullptr;
+
 int32_t RoundSeconds(float seconds)
 {
     if (std::isnan(seconds))
@@ -240,6 +245,7 @@ void TAudioLibraryThread::Impl::Execute()
 {
     auto &lib = *library.impl;
     pthread_setname_np(pthread_self(), "AudioLibrary");
+    workerStopRequest = &terminated;
     const bool switchPriority = CanLeaveIdlePriority();
     bool idle = false;
     while (!terminated) {
@@ -403,6 +409,7 @@ void TAudioLibrary::ReadMpegInfo(const std::string &fileName, TAudioInfo &info)
 {
     TMpegInfo mpeg;
     TID3v2Tag tag;
+    tag.StopRequest = mpeg.StopRequest = workerStopRequest;
     {
         TTntFileStream stream(platform::Utf8ToUtf16(fileName));
         tag.ReadTag(stream);

@@ -1,12 +1,12 @@
 #include "library/Mp3FileUtils.h"
 
+#include "platform/Files.h"
 #include "platform/Hooks.h"
 #include "platform/Text.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -107,22 +107,14 @@ std::string SystemErrorText(int code)
 TTntFileStream::TTntFileStream(const std::u16string &fileName)
 {
     std::string path = platform::Utf16ToUtf8(fileName);
-    // Non-blocking, so that a FIFO or device is refused instead of waiting for a writer.
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        RaiseOpenError(path, errno);
-    struct stat st;
     int code = 0;
-    if (::fstat(fd, &st) != 0)
+    fd = platform::OpenRegularFile(path.c_str(), code);
+    if (fd < 0)
+        RaiseOpenError(path, code);
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
         code = errno;
-    else if (S_ISDIR(st.st_mode))
-        code = EISDIR;
-    else if (!S_ISREG(st.st_mode))
-        code = ENXIO;
-    else if (::fcntl(fd, F_SETFL, 0) != 0)
-        code = errno;
-    if (code != 0) {
-        ::close(fd);
+        platform::CloseFile(fd);
         fd = -1;
         RaiseOpenError(path, code);
     }
@@ -131,8 +123,7 @@ TTntFileStream::TTntFileStream(const std::u16string &fileName)
 
 TTntFileStream::~TTntFileStream()
 {
-    if (fd >= 0)
-        ::close(fd);
+    platform::CloseFile(fd);
 }
 
 int64_t TTntFileStream::Seek(int64_t offset, TSeekOrigin origin)
@@ -205,6 +196,11 @@ size_t Resynchronise(uint8_t *bytes, size_t count)
             ++i;
     }
     return out;
+}
+
+bool Stopped(const std::atomic<bool> *request)
+{
+    return request && request->load(std::memory_order_relaxed);
 }
 
 bool IsFrameIDChar(uint8_t c)
@@ -306,6 +302,9 @@ public:
                 throw EReadError("Stream read error");
         }
     }
+
+    // Passes over count bytes without reading them.
+    void Skip(int64_t count) { position += count; }
 
     // A body that lies in the chunk is copied once, without clearing its buffer first.
     void ReadBody(std::vector<uint8_t> &body, int64_t count)
@@ -439,6 +438,8 @@ TMp3Result TID3v2Tag::ReadFrameList(TStream &stream, int64_t start)
         FrameReader reader(source, start, std::min(tagEnd, streamSize));
         int64_t position = start;
         while (position < tagEnd - PaddingSize && position < streamSize) {
+            if (Stopped(StopRequest))
+                break;
             uint8_t header[10];
             reader.Read(header, headerLength);
             position += headerLength;
@@ -456,6 +457,11 @@ TMp3Result TID3v2Tag::ReadFrameList(TStream &stream, int64_t start)
             // A declared size beyond the end of the stream is refused before any allocation.
             if (size > streamSize - position)
                 return mrReadError;
+            if (size > MaxFrameSize) {
+                reader.Skip(size);
+                position += size;
+                continue;
+            }
             TID3v2Frame frame;
             frame.ID.assign(reinterpret_cast<const char *>(header), idLength);
             frame.Size = static_cast<int32_t>(size);
@@ -699,6 +705,8 @@ TMp3Result TMpegInfo::ScanStream(TStream &stream)
         fill(windowStart);
     for (int64_t p = windowStart; p + 4 <= size; ++p) {
         if (p + 4 >= windowEnd && windowEnd < size) {
+            if (Stopped(StopRequest))
+                break;
             fill(p);
             if (windowEnd - windowStart < 4)
                 break;

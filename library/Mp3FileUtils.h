@@ -4,6 +4,7 @@
 // tables are constant data.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -12,11 +13,11 @@
 
 enum TMp3Result : uint8_t {
     mrOk = 0,
-    mrReadError = 6,          // the stream ended inside a structure that had to be read whole
-    mrNoTag = 9,              // no "ID3" at offset 0
+    mrReadError = 6, // the stream ended inside a structure that had to be read whole
+    mrNoTag = 9,     // no "ID3" at offset 0
     mrUnsupportedVersion = 10,
-    mrException = 11,         // any other failure inside the tag reader, after its error box
-    mrNoMpegFrame = 12,       // no confirmed MPEG audio frame
+    mrException = 11,   // any other failure inside the tag reader, after its error box
+    mrNoMpegFrame = 12, // no confirmed MPEG audio frame
 };
 
 // Fewer bytes than asked for by an exact read.
@@ -40,7 +41,7 @@ public:
     virtual ~TStream() = default;
     // Returns the new position; a target before 0 leaves the position as it is.
     virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
-    virtual int64_t Read(void *buffer, int64_t count) = 0;        // returns the bytes read
+    virtual int64_t Read(void *buffer, int64_t count) = 0; // returns the bytes read
     virtual int64_t GetSize() = 0;
 
     int64_t GetPosition() { return Seek(0, soCurrent); }
@@ -87,9 +88,28 @@ private:
 bool UnicodeFileExists(const std::u16string &fileName);
 
 enum TFrameType {
-    ftArtist, ftTitle, ftAlbum, ftYear, ftGenre, ftComment, ftTrack, ftLyrics, ftPicture, ftComposer,
-    ftOriginalArtist, ftCopyright, ftEncodedBy, ftLanguage, ftEncoderSettings, ftMediaType, ftLength,
-    ftPublisher, ftOriginalFileName, ftOriginalLyricist, ftOriginalYear, ftOriginalAlbum,
+    ftArtist,
+    ftTitle,
+    ftAlbum,
+    ftYear,
+    ftGenre,
+    ftComment,
+    ftTrack,
+    ftLyrics,
+    ftPicture,
+    ftComposer,
+    ftOriginalArtist,
+    ftCopyright,
+    ftEncodedBy,
+    ftLanguage,
+    ftEncoderSettings,
+    ftMediaType,
+    ftLength,
+    ftPublisher,
+    ftOriginalFileName,
+    ftOriginalLyricist,
+    ftOriginalYear,
+    ftOriginalAlbum,
 };
 constexpr int FrameTypeCount = 22;
 
@@ -112,6 +132,15 @@ public:
     int32_t TagSize = 0;
     int32_t PaddingSize = 0;
     std::vector<TID3v2Frame> Frames;
+    // When set, the frame walk ends early once it is true (the library's
+    // worker being stopped); the frames read so far stay.
+    const std::atomic<bool> *StopRequest = nullptr;
+
+    // The largest frame body held in memory. The three texts the program
+    // shows need a few KiB and a picture a few MiB; a larger frame is passed
+    // over unread, as if it were absent, so that a crafted size never costs
+    // its declared memory.
+    static constexpr int64_t MaxFrameSize = 16 << 20;
 
     TMp3Result ReadTag(TStream &stream);
     TMp3Result ReadTagHeader(TStream &stream);
@@ -134,8 +163,8 @@ private:
 };
 
 struct TMpegFrameHeader {
-    int Version = 0; // 0 invalid, 1 MPEG-1, 2 MPEG-2, 3 MPEG-2.5
-    int Layer = 4;   // 1, 2, 3; 4 invalid
+    int Version = 0;         // 0 invalid, 1 MPEG-1, 2 MPEG-2, 3 MPEG-2.5
+    int Layer = 4;           // 1, 2, 3; 4 invalid
     bool Protection = false; // CRC present
     int Bitrate = 0;         // kbit/s
     int SampleRate = 0;      // Hz
@@ -173,6 +202,9 @@ public:
     bool IsVbr = false;
     bool Valid = false;
     int64_t FirstFramePosition = 0;
+    // When set, the scan gives up (mrNoMpegFrame) once it is true: a file
+    // without frames is otherwise searched to its end.
+    const std::atomic<bool> *StopRequest = nullptr;
 
     TMp3Result ScanStream(TStream &stream);
 

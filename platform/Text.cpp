@@ -11,6 +11,11 @@ namespace platform {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
+// A byte that is no part of a UTF-8 sequence travels through UTF-16 as the
+// lone surrogate U+DC00 + byte, so that file names, which are bytes, survive
+// the round trip exactly.
+constexpr char16_t kEscapeFirst = 0xDC80;
+constexpr char16_t kEscapeLast = 0xDCFF;
 
 // Decodes one code point at text[i], advancing i; malformed input gives
 // U+FFFD and advances by one byte.
@@ -100,6 +105,8 @@ std::string Utf16ToUtf8(const std::u16string &text)
             text[i + 1] <= 0xDFFF) {
             appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
             ++i;
+        } else if (unit >= kEscapeFirst && unit <= kEscapeLast) {
+            out += static_cast<char>(unit - 0xDC00);
         } else if (unit >= 0xD800 && unit <= 0xDFFF) {
             appendUtf8(out, kReplacement);
         } else {
@@ -114,8 +121,11 @@ std::u16string Utf8ToUtf16(const std::string &text)
     std::u16string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
+        const size_t start = i;
         char32_t cp = decodeUtf8(text, i);
-        if (cp >= 0x10000) {
+        if (cp == kReplacement && i == start + 1 && static_cast<unsigned char>(text[start]) >= 0x80) {
+            out += static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(text[start]));
+        } else if (cp >= 0x10000) {
             cp -= 0x10000;
             out += static_cast<char16_t>(0xD800 + (cp >> 10));
             out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));

@@ -6,9 +6,16 @@
 
 namespace platform {
 
-// UTF-16 to UTF-8; unpaired surrogates become U+FFFD.
+// The two conversions keep every byte string exactly: Utf8ToUtf16 turns each
+// byte that is not part of a well-formed UTF-8 sequence into the lone
+// surrogate U+DC80..U+DCFF (U+DC00 + the byte), and Utf16ToUtf8 turns such a
+// lone surrogate back into its byte. File names are bytes here, and so a name
+// that is not UTF-8 reaches the system unchanged after any round trip.
+
+// UTF-16 to UTF-8; a lone U+DC80..U+DCFF gives its byte back, any other
+// unpaired surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(const std::u16string &text);
-// UTF-8 to UTF-16; malformed sequences become U+FFFD.
+// UTF-8 to UTF-16; bytes of malformed sequences become U+DC80..U+DCFF.
 std::u16string Utf8ToUtf16(const std::string &text);
 
 // Lower-cases by the user's locale, on decoded code points.

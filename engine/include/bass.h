@@ -58,7 +58,8 @@ typedef DWORD HPLUGIN;
 #define BASS_ERROR_DEVICE 23    /* no such device */
 #define BASS_ERROR_NOPLAY 24    /* the channel is not playing */
 #define BASS_ERROR_NOTDECODE 38 /* the call needs a decode-only channel */
-#define BASS_ERROR_FILEFORM 41  /* the file's content is of no known format */
+#define BASS_ERROR_FILEFORM 41  /* the file holds no audio of a known format */
+#define BASS_ERROR_ENDED 45     /* the channel has reached its end */
 #define BASS_ERROR_UNKNOWN -1
 
 /* BASS_ChannelIsActive */
@@ -89,9 +90,9 @@ typedef struct BASS_CHANNELINFO {
 } BASS_CHANNELINFO;
 
 typedef struct BASS_PLUGINFORM {
-    DWORD ctype;       /* channel type of the format */
-    const char *name;  /* display name, e.g. "FLAC" */
-    const char *exts;  /* file patterns separated by ';', e.g. "*.flac" */
+    DWORD ctype;      /* channel type of the format */
+    const char *name; /* display name, e.g. "FLAC" */
+    const char *exts; /* file patterns separated by ';', e.g. "*.flac" */
 } BASS_PLUGINFORM;
 
 typedef struct BASS_PLUGININFO {
@@ -126,7 +127,8 @@ BASSDEF(BOOL) BASS_ChannelSetPosition(DWORD handle, QWORD pos);
 /* Negative on error. */
 BASSDEF(float) BASS_ChannelBytes2Seconds(DWORD handle, QWORD pos);
 /* Reads up to length bytes of 16-bit interleaved PCM from a decode-only
- * channel; returns the bytes delivered, 0 at the end, (DWORD)-1 on error. */
+ * channel; returns the bytes delivered, or (DWORD)-1 on error and once the
+ * end has been reached (then with the error code BASS_ERROR_ENDED). */
 BASSDEF(DWORD) BASS_ChannelGetData(DWORD handle, void *buffer, DWORD length);
 
 /* For tests: the no-sound device opened by later BASS_Init calls writes its

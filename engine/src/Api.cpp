@@ -196,10 +196,16 @@ DWORD BASS_ChannelGetData(DWORD handle, void *buffer, DWORD length)
             SetError(BASS_ERROR_ILLPARAM);
             return ~DWORD(0);
         }
-        bool ended = false;
-        size_t frames = ch->ReadPcm(static_cast<int16_t *>(buffer), length / ch->FrameBytes(), ended);
+        bool ended = false, atEnd = false;
+        const size_t wanted = length / ch->FrameBytes();
+        size_t frames = ch->ReadPcm(static_cast<int16_t *>(buffer), wanted, ended, atEnd);
         if (ended)
             SignalEnd(*ch);
+        // Nothing more will come: -1 tells the end apart from a short read.
+        if (frames == 0 && wanted > 0 && atEnd) {
+            SetError(BASS_ERROR_ENDED);
+            return ~DWORD(0);
+        }
         SetError(BASS_OK);
         return static_cast<DWORD>(frames * ch->FrameBytes());
     });

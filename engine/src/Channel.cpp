@@ -193,7 +193,7 @@ uint64_t Channel::PlayedFrame(uint64_t heardOutFrame) const
     return std::min(pos, frames);
 }
 
-size_t Channel::ReadPcm(int16_t *out, size_t count, bool &reachedEnd)
+size_t Channel::ReadPcm(int16_t *out, size_t count, bool &reachedEnd, bool &atEnd)
 {
     std::lock_guard lock(decodeLock);
     reachedEnd = false;
@@ -214,6 +214,7 @@ size_t Channel::ReadPcm(int16_t *out, size_t count, bool &reachedEnd)
         decodeEndSignalled = true;
         reachedEnd = true;
     }
+    atEnd = decoderEnded;
     return done;
 }
 

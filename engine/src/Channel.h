@@ -44,8 +44,9 @@ struct Channel {
     // The frame being heard at the stream's rate, given the output frame
     // being heard; with mixLock held.
     uint64_t PlayedFrame(uint64_t heardOutFrame) const;
-    // Decode-only channels: up to frames frames of 16-bit PCM.
-    size_t ReadPcm(int16_t *out, size_t frames, bool &reachedEnd);
+    // Decode-only channels: up to frames frames of 16-bit PCM. reachedEnd is
+    // true on the one call that meets the end, atEnd on that and every later one.
+    size_t ReadPcm(int16_t *out, size_t frames, bool &reachedEnd, bool &atEnd);
     // Closes the decoder (at StreamFree), so the file is closed at once.
     void Close();
 

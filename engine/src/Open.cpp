@@ -48,7 +48,10 @@ std::unique_ptr<Decoder> OpenStream(bool memory, const void *file, uint64_t offs
     }
     if (!d && !memory && offset == 0 && length == 0)
         d = OpenWithPlugins(static_cast<const char *>(file));
-    if (!d) {
+    // A stream without a single sample (an Ogg cut inside its first audio
+    // page, headers alone) could never be played to an end, so no end sync
+    // would ever come: it does not open.
+    if (!d || d->Frames() == 0) {
         SetError(BASS_ERROR_FILEFORM);
         return nullptr;
     }

@@ -2,6 +2,7 @@
 
 #include "Decoder.h"
 #include "Error.h"
+#include "platform/Files.h"
 
 #include <dlfcn.h>
 #include <mutex>
@@ -62,6 +63,14 @@ HPLUGIN LoadPlugin(const char *file)
         SetError(BASS_ERROR_FILEOPEN);
         return 0;
     }
+    // dlopen would wait on a FIFO named like a plug-in; only regular files go to it.
+    int error = 0;
+    int fd = platform::OpenRegularFile(file, error);
+    if (fd < 0) {
+        SetError(BASS_ERROR_FILEOPEN);
+        return 0;
+    }
+    platform::CloseFile(fd);
     void *library = dlopen(file, RTLD_NOW | RTLD_LOCAL);
     if (!library) {
         SetError(BASS_ERROR_FILEOPEN);

@@ -1,90 +1,24 @@
 // Empty, truncated, corrupt and hostile files: they fail to open with an
 // error code, or decode as far as they go and then end.
 #include "EngineTest.h"
+#include "tests/support/HostileCorpus.h"
 
 #include <cstdio>
 #include <cstring>
-#include <random>
+#include <unistd.h>
 
 using namespace enginetest;
 using namespace std::chrono;
 
 namespace {
 
-std::string RandomBytes(size_t n, unsigned seed)
-{
-    std::mt19937 rng(seed);
-    std::string s(n, '\0');
-    for (char &c : s)
-        c = static_cast<char>(rng());
-    return s;
-}
-
-std::string Le32(uint32_t v)
-{
-    return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
-}
-
-// A 16-bit stereo WAV header whose data chunk claims bytes it does not have.
-std::string WavClaiming(uint32_t dataBytes, const std::string &data)
-{
-    std::string fmt = Le32(16) + std::string("\x01\x00\x02\x00", 4) + Le32(44100) + Le32(44100 * 4) +
-                      std::string("\x04\x00\x10\x00", 4);
-    return "RIFF" + Le32(dataBytes + 36) + "WAVEfmt " + fmt + "data" + Le32(dataBytes) + data;
-}
-
-// Corrupts one byte in the middle of the Ogg page that starts after offset.
-std::string BreakOggPage(std::string ogg, size_t after)
-{
-    size_t page = ogg.find("OggS", after);
-    if (page != std::string::npos && page + 100 < ogg.size())
-        ogg[page + 60] = static_cast<char>(ogg[page + 60] ^ 0x5A);
-    return ogg;
-}
-
-struct Input {
-    std::string name;
-    std::string bytes;
-    bool mayOpen; // decodes partly (truncated or damaged real audio)
-};
-
-std::vector<Input> Corpus()
-{
-    std::string mp3 = fixtures::ReadFile(fixtures::Path("tone-44100-cbr128.mp3"));
-    std::string ogg = fixtures::ReadFile(fixtures::Path("tone-44100-4s.ogg"));
-    std::string wav = fixtures::ReadFile(fixtures::Path("tone-44100-stereo.wav"));
-    std::string aif = fixtures::ReadFile(fixtures::Path("tone-44100-stereo.aif"));
-    std::vector<Input> c = {
-        {"empty.mp3", "", false},
-        {"empty.wav", "", false},
-        {"zeros.mp3", std::string(70000, '\0'), false},
-        {"ones.mp3", std::string(70000, '\xff'), false},
-        {"random.mp3", RandomBytes(100000, 1), false},
-        {"random.ogg", RandomBytes(50000, 2), false},
-        {"random.wav", RandomBytes(50000, 3), false},
-        {"random-riff.wav", "RIFF" + RandomBytes(40000, 4), false},
-        {"oggs-junk.ogg", "OggS" + RandomBytes(40000, 5), false},
-        {"id3-only.mp3", std::string("ID3\x04\x00\x00\x00\x00\x02\x00", 10) + std::string(256, '\0'), false},
-        {"id3-huge.mp3", std::string("ID3\x04\x00\x00\x7f\x7f\x7f\x7f", 10) + RandomBytes(1000, 6), false},
-        {"header-only.wav", wav.substr(0, 44), true},
-        {"wav-4gib.wav", WavClaiming(0xFFFFFFF0u, wav.substr(44, 40000)), true},
-        {"wav-odd.wav", WavClaiming(0xFFFFFFF0u, wav.substr(44, 40001)), true},
-        {"mp3-cut-in-frame.mp3", mp3.substr(0, mp3.size() / 2 + 97), true},
-        {"mp3-head.mp3", mp3.substr(0, 1000), true},
-        {"mp3-damaged.mp3", mp3.substr(0, 3000) + RandomBytes(2000, 7) + mp3.substr(5000), true},
-        {"ogg-bad-crc.ogg", BreakOggPage(ogg, ogg.size() / 2), true},
-        {"ogg-cut.ogg", ogg.substr(0, ogg.size() * 3 / 4 + 33), true},
-        {"ogg-headers-cut.ogg", ogg.substr(0, 300), false},
-        {"aif-cut.aif", aif.substr(0, aif.size() / 3 + 1), true},
-        {"wav-as-mp3.mp3", wav, true},
-    };
-    return c;
-}
+using hostile::Input;
+using hostile::RandomBytes;
 
 TEST_F(EngineTest, HostileFilesFailOrDecodeToAnEnd)
 {
     fixtures::TempDir dir;
-    for (const Input &in : Corpus()) {
+    for (const Input &in : hostile::Inputs()) {
         SCOPED_TRACE(in.name);
         std::string path = dir.Write(in.name, in.bytes);
         HSTREAM h = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE);
@@ -105,7 +39,8 @@ TEST_F(EngineTest, HostileFilesFailOrDecodeToAnEnd)
         EXPECT_LT(duration<double>(steady_clock::now() - start).count(), 2.0);
         EXPECT_LE(all.size() * 2, length) << "decoded past the length";
         int16_t tail[64];
-        EXPECT_EQ(BASS_ChannelGetData(h, tail, sizeof tail), 0u);
+        EXPECT_EQ(BASS_ChannelGetData(h, tail, sizeof tail), DWORD(-1));
+        EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ENDED);
         std::printf("  %-22s opened: %llu bytes long, %zu decoded\n", in.name.c_str(),
                     static_cast<unsigned long long>(length), all.size() * 2);
         EXPECT_TRUE(BASS_ChannelSetPosition(h, 0) || BASS_ErrorGetCode() == BASS_ERROR_POSITION);
@@ -116,7 +51,7 @@ TEST_F(EngineTest, HostileFilesFailOrDecodeToAnEnd)
 TEST_F(EngineTest, DamagedFilesPlayToTheirEndAndSync)
 {
     fixtures::TempDir dir;
-    for (const Input &in : Corpus()) {
+    for (const Input &in : hostile::Inputs()) {
         if (!in.mayOpen)
             continue;
         SCOPED_TRACE(in.name);
@@ -151,6 +86,90 @@ TEST_F(EngineTest, RandomBytesNeverDecodeAsMpeg)
         EXPECT_EQ(h, 0u) << "seed " << seed;
         if (h)
             BASS_StreamFree(h);
+    }
+}
+
+// Files that are no regular files are refused at once: opening a FIFO must
+// not wait for a writer that never comes, nor a folder pass for a file.
+TEST_F(EngineTest, FifosAndFoldersAreRefusedWithoutWaiting)
+{
+    fixtures::TempDir dir;
+    std::vector<std::string> paths = {dir.Mkdir("Ordner.mp3")};
+    for (const char *name : {"fifo.mp3", "fifo.ogg", "fifo.wav", "fifo.flac", "fifo.opus"})
+        paths.push_back(hostile::MakeFifo(dir.path(), name));
+    for (std::string &path : paths) {
+        if (path.back() == '/')
+            path.pop_back();
+        SCOPED_TRACE(path);
+        ASSERT_FALSE(path.empty());
+        auto start = steady_clock::now();
+        for (DWORD flags : {DWORD(0), DWORD(BASS_STREAM_DECODE)}) {
+            EXPECT_EQ(BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, flags), 0u);
+            EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEOPEN);
+        }
+        EXPECT_LT(duration<double>(steady_clock::now() - start).count(), 1.0);
+        EXPECT_EQ(BASS_PluginLoad(path.c_str(), 0), 0u);
+    }
+}
+
+// An Ogg without a single sample could never reach its end: it does not open.
+TEST_F(EngineTest, OggWithoutAudioDoesNotOpen)
+{
+    fixtures::TempDir dir;
+    for (const Input &in : hostile::Inputs()) {
+        if (in.name.rfind("ogg-", 0) != 0 || in.mayOpen)
+            continue;
+        SCOPED_TRACE(in.name);
+        std::string path = dir.Write(in.name, in.bytes);
+        for (DWORD flags : {DWORD(0), DWORD(BASS_STREAM_DECODE)}) {
+            EXPECT_EQ(BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, flags), 0u);
+            EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEFORM);
+            EXPECT_EQ(BASS_StreamCreateFile(TRUE, in.bytes.data(), 0, in.bytes.size(), flags), 0u);
+        }
+    }
+}
+
+TEST_F(EngineTest, ANameThatIsNotUtf8OpensLikeAnyOther)
+{
+    fixtures::TempDir dir;
+    std::string latin1 = hostile::MakeLatin1Named(dir.path());
+    ASSERT_FALSE(latin1.empty());
+    HSTREAM h = BASS_StreamCreateFile(FALSE, latin1.c_str(), 0, 0, BASS_STREAM_DECODE);
+    ASSERT_NE(h, 0u);
+    EXPECT_GT(BASS_ChannelGetLength(h), 44100u * 4 / 2);
+    BASS_StreamFree(h);
+}
+
+// The sparse 4 GB files: a giant ID3v2 frame in front of real audio, and
+// zeros without any frame. Each opens or fails within seconds, and what
+// opens decodes its real audio and ends.
+TEST_F(EngineTest, SparseGiantFilesOpenOrFailQuickly)
+{
+    fixtures::TempDir dir;
+    if (!hostile::SparseFilesWork(dir.path()))
+        GTEST_SKIP() << "the file system of " << dir.path() << " has no sparse files";
+    struct Big {
+        const char *name;
+        std::string head;
+        bool opens;
+    };
+    for (const Big &big :
+         {Big{"giant-frame.mp3", hostile::GiantFrameHead(), true}, Big{"zeros.mp3", "", false},
+          Big{"zeros.ogg", "", false}, Big{"zeros.flac", "", false}, Big{"zeros.opus", "", false}}) {
+        SCOPED_TRACE(big.name);
+        std::string path = dir.path() + big.name;
+        ASSERT_TRUE(hostile::WriteSparse(path, big.head, hostile::SparseFileSize));
+        auto start = steady_clock::now();
+        HSTREAM h = BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, BASS_STREAM_DECODE);
+        EXPECT_LT(duration<double>(steady_clock::now() - start).count(), 10.0);
+        EXPECT_EQ(h != 0, big.opens) << BASS_ErrorGetCode();
+        if (h) {
+            std::vector<int16_t> all = ReadAll(h);
+            EXPECT_GT(all.size(), 44100u);
+            EXPECT_LE(all.size() * 2, BASS_ChannelGetLength(h));
+            BASS_StreamFree(h);
+        }
+        ::unlink(path.c_str());
     }
 }
 

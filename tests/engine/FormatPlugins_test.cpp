@@ -153,7 +153,8 @@ TEST_F(FormatPluginTest, OpusSeeksToTheExactFrame)
         // The end is a valid position; nothing follows it.
         ASSERT_TRUE(BASS_ChannelSetPosition(h, e.frames * 4));
         int16_t after[8];
-        EXPECT_EQ(BASS_ChannelGetData(h, after, sizeof after), 0u);
+        EXPECT_EQ(BASS_ChannelGetData(h, after, sizeof after), DWORD(-1));
+        EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ENDED);
         BASS_StreamFree(h);
     }
 }

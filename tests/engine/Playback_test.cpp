@@ -191,7 +191,8 @@ TEST_F(EngineTest, DecodeOnlyChannelsAreNeverPlayed)
     EndLog log;
     BASS_ChannelSetSync(d, BASS_SYNC_END, 0, CALLBACK_End, &log);
     ReadAll(d);
-    EXPECT_EQ(BASS_ChannelGetData(d, buf, sizeof buf), 0u);
+    EXPECT_EQ(BASS_ChannelGetData(d, buf, sizeof buf), DWORD(-1));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ENDED);
     ASSERT_TRUE(WaitFor([&] { return log.count.load() == 1; }, seconds(2)));
     std::this_thread::sleep_for(milliseconds(60));
     EXPECT_EQ(log.count.load(), 1);

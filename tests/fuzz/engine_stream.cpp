@@ -31,10 +31,13 @@ void ReadSome(HSTREAM h, QWORD length, size_t maxReads)
     QWORD total = 0;
     for (size_t i = 0; i < maxReads; ++i) {
         DWORD got = BASS_ChannelGetData(h, buffer.data(), DWORD(buffer.size()));
-        if (got == DWORD(-1))
-            std::abort(); // a decode-only stream never refuses to be read
-        if (got == 0)
+        if (got == DWORD(-1)) {
+            if (BASS_ErrorGetCode() != BASS_ERROR_ENDED)
+                std::abort(); // a decode-only stream never refuses to be read
             break;
+        }
+        if (got == 0)
+            std::abort(); // short of the end, a read delivers something
         total += got;
     }
     if (total > length)

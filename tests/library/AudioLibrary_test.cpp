@@ -3,6 +3,7 @@
 #include "library/AudioLibraryExt.h"
 #include "platform/Hooks.h"
 #include "tests/support/Fixtures.h"
+#include "tests/support/HostileCorpus.h"
 #include "tests/support/Id3Writer.h"
 #include "tests/support/TestHooks.h"
 
@@ -281,22 +282,101 @@ TEST_F(AudioLibraryTest, AnMp3TheFileStreamCannotOpenIsMeasuredByTheEngine)
 {
     using namespace id3writer;
     std::string tagged = Tag(3, TextFrame(3, "TIT2", 0, "Nie gelesen")) + Mp3Audio();
-    // A name that is not UTF-8 cannot be turned into the stream's UTF-16 path,
-    // but the engine takes the 8-bit name as it is.
-    std::string odd = dir.Write("kaputt\xff.mp3", tagged);
-    const TAudioInfo *info = library->GetInfo(odd);
-    EXPECT_EQ(info->Title, "kaputt\xff");
-    EXPECT_EQ(info->Artist, "");
-    EXPECT_EQ(info->Length, 1);
-
     std::string locked = dir.Write("locked.mp3", tagged);
     ASSERT_EQ(chmod(locked.c_str(), 0), 0);
     if (geteuid() == 0)
         GTEST_SKIP() << "root reads files without read permission";
-    info = library->GetInfo(locked);
+    const TAudioInfo *info = library->GetInfo(locked);
     EXPECT_EQ(info->Title, "locked");
     EXPECT_EQ(info->Artist, "");
     EXPECT_LT(info->Length, 0); // the engine cannot open it either
+}
+
+// File names are bytes: one that is not UTF-8 is measured and its tag read
+// as with any other name, through the stream's UTF-16 path and the engine.
+TEST_F(AudioLibraryTest, NamesThatAreNotUtf8GetTheSameRecordAsTheirUtf8Copies)
+{
+    std::string latin1 = hostile::MakeLatin1Named(dir.path());
+    ASSERT_FALSE(latin1.empty());
+    std::string utf8 = dir.Write("M\u00fcller.mp3", fixtures::ReadFile(latin1));
+    std::string other = dir.Write("kaputt\xff.ogg", fixtures::ReadFile(fixtures::Path("tone-44100-4s.ogg")));
+    const TAudioInfo *a = library->GetInfo(latin1);
+    const TAudioInfo *b = library->GetInfo(utf8);
+    EXPECT_EQ(a->FileName, latin1);
+    EXPECT_EQ(a->Title, "M\xfcller");
+    EXPECT_EQ(b->Title, "M\u00fcller");
+    EXPECT_EQ(a->Artist, "Gruppe");
+    EXPECT_EQ(a->Artist, b->Artist);
+    EXPECT_EQ(a->Album, "Namen");
+    EXPECT_EQ(a->Album, b->Album);
+    EXPECT_EQ(a->Length, 1);
+    EXPECT_EQ(a->Length, b->Length);
+    EXPECT_EQ(library->GetInfo(other)->Length, 4);
+
+    // The worker reads them alike.
+    std::string queued = dir.Write("Gr\xf6\xdf" "e.mp3", fixtures::ReadFile(latin1));
+    library->QueueFile(queued, -1);
+    ASSERT_TRUE(WaitForAnnouncements(4));
+    EXPECT_EQ(announced.back()->FileName, queued);
+    EXPECT_EQ(announced.back()->Artist, "Gruppe");
+    EXPECT_EQ(announced.back()->Length, 1);
+}
+
+// A FIFO named like audio gets a record without a length at once; reading it
+// must not wait for a writer.
+TEST_F(AudioLibraryTest, AFifoGetsANegativeLengthWithoutWaiting)
+{
+    for (const char *name : {"fifo.mp3", "fifo.ogg", "fifo.flac"}) {
+        SCOPED_TRACE(name);
+        std::string fifo = hostile::MakeFifo(dir.path(), name);
+        ASSERT_FALSE(fifo.empty());
+        auto start = std::chrono::steady_clock::now();
+        const TAudioInfo *info = library->GetInfo(fifo);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+        EXPECT_LT(info->Length, 0);
+        EXPECT_EQ(info->Title, "fifo");
+    }
+}
+
+// A title frame that declares 2 GiB in a sparse 4 GB file is passed over
+// unread: the record comes at once, without the title, with what else the
+// tag holds and the length of the audio behind it.
+TEST_F(AudioLibraryTest, AGiantFrameIsPassedOverUnread)
+{
+    if (!hostile::SparseFilesWork(dir.path()))
+        GTEST_SKIP() << "no sparse files in " << dir.path();
+    std::string giant = dir.path() + "riese.mp3";
+    ASSERT_TRUE(hostile::WriteSparse(giant, hostile::GiantFrameHead(), hostile::SparseFileSize));
+    auto start = std::chrono::steady_clock::now();
+    const TAudioInfo *info = library->GetInfo(giant);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_EQ(info->Title, "riese");
+    EXPECT_EQ(info->Artist, "Riese");
+    // The file size at 128 kbit/s from the end of the tag.
+    EXPECT_EQ(info->Length, int32_t((hostile::SparseFileSize - 4106) * 8 / 128000));
+    ::unlink(giant.c_str());
+}
+
+// Ending the library while its worker scans 4 GB without any MPEG frame
+// (which it would search to the end) takes no longer than a moment.
+TEST_F(AudioLibraryTest, DestroyingStopsAScanOfAGiantFileWithoutFrames)
+{
+    if (!hostile::SparseFilesWork(dir.path()))
+        GTEST_SKIP() << "no sparse files in " << dir.path();
+    std::string zeros = dir.path() + "nullen.mp3";
+    ASSERT_TRUE(hostile::WriteSparse(zeros, "", hostile::SparseFileSize));
+    std::atomic<bool> reading{false};
+    library->SetReader([&](const std::string &name, TAudioInfo &out) {
+        reading = true;
+        TAudioLibrary::ReadInfo(name, out);
+    });
+    library->QueueFile(zeros, -1);
+    ASSERT_TRUE(main.RunUntil([&] { return reading.load(); }));
+    std::this_thread::sleep_for(300ms); // well into the scan
+    auto start = std::chrono::steady_clock::now();
+    library.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    ::unlink(zeros.c_str());
 }
 
 TEST_F(AudioLibraryTest, AFileTheEngineCannotOpenHasANegativeLength)

@@ -378,3 +378,40 @@ TEST(ID3v2Reader, LargeAndOddSizedFramesComeBackWhole)
         EXPECT_EQ(tag3.PaddingSize, 333);
     }
 }
+
+// Frames above the cap are passed over unread, as if absent; the walk goes
+// on behind them. One of exactly the cap is still held.
+TEST(ID3v2Frames, FramesAboveTheCapArePassedOverAsIfAbsent)
+{
+    const std::string atCap(static_cast<size_t>(TID3v2Tag::MaxFrameSize), 'p');
+    const std::string aboveCap = atCap + "p";
+    for (int version : {3, 4}) {
+        SCOPED_TRACE(version);
+        Read r(Tag(version, TextFrame(version, "TIT2", 0, "Erster") + Frame(version, "APIC", aboveCap) +
+                                TextFrame(version, "TPE1", 0, "Danach") + Frame(version, "APIC", atCap) +
+                                FrameWithSize(version, "TIT2", uint32_t(aboveCap.size()), aboveCap)));
+        EXPECT_EQ(r.result, mrOk);
+        ASSERT_EQ(r.tag.Frames.size(), 3u);
+        EXPECT_EQ(r.tag.Frames[1].ID, "TPE1");
+        EXPECT_EQ(r.tag.Frames[2].Data.size(), atCap.size());
+        EXPECT_EQ(Utf8(r.tag.Title()), "Erster"); // the giant title after it does not win
+        EXPECT_EQ(Utf8(r.tag.Artist()), "Danach");
+    }
+}
+
+TEST(ID3v2Frames, TheWalkEndsAtAStopRequest)
+{
+    std::string frames;
+    for (int i = 0; i < 50; ++i)
+        frames += TextFrame(3, "TXXX", 0, "x");
+    TMemoryStream stream(Tag(3, frames + TextFrame(3, "TIT2", 0, "Spaet")));
+    std::atomic<bool> stop{false};
+    TID3v2Tag tag;
+    tag.StopRequest = &stop;
+    EXPECT_EQ(tag.ReadTag(stream), mrOk);
+    EXPECT_EQ(tag.Frames.size(), 51u);
+    stop = true;
+    tag.ReadTag(stream);
+    EXPECT_TRUE(tag.TagExists);
+    EXPECT_TRUE(tag.Frames.empty());
+}

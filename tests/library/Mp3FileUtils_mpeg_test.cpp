@@ -3,6 +3,7 @@
 #include "tests/support/Fixtures.h"
 #include "tests/support/Id3Writer.h"
 
+#include <chrono>
 #include <gtest/gtest.h>
 
 using namespace id3writer;
@@ -285,4 +286,25 @@ TEST(MpegScan, LameFilesOfEveryVersionAndLayer)
         EXPECT_EQ(info.Duration, 1); // every tone lasts one second
         EXPECT_GT(info.FrameCount, 15u);
     }
+}
+
+// The scan of a stream without frames looks at the stop request between its
+// windows: set from another thread, it ends a search that would run to the
+// end of a large file.
+TEST(MpegScan, TheSearchEndsAtAStopRequest)
+{
+    TMemoryStream zeros(std::string(size_t(64) << 20, '\0'));
+    std::atomic<bool> stop{true};
+    TMpegInfo stopped;
+    stopped.StopRequest = &stop;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(stopped.ScanStream(zeros), mrNoMpegFrame);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    EXPECT_LT(zeros.GetPosition(), 4096);
+
+    // Not stopped, the same scan finds the frames behind the zeros.
+    TMemoryStream late(std::string(100000, '\0') + MpegFrames(kCbr128, 417, 3));
+    stop = false;
+    EXPECT_EQ(stopped.ScanStream(late), mrOk);
+    EXPECT_EQ(stopped.FirstFramePosition, 100000);
 }

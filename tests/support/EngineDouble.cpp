@@ -599,9 +599,13 @@ DWORD BASS_ChannelGetData(DWORD handle, void *buffer, DWORD length)
         lastError = BASS_ERROR_NOTDECODE;
     } else if (s) {
         QWORD left = s->length - std::min(s->position, s->length);
-        delivered = static_cast<DWORD>(std::min<QWORD>(left, length));
-        std::memset(buffer, 0, delivered);
-        s->position += delivered;
+        if (left == 0 && length > 0) {
+            lastError = BASS_ERROR_ENDED;
+        } else {
+            delivered = static_cast<DWORD>(std::min<QWORD>(left, length));
+            std::memset(buffer, 0, delivered);
+            s->position += delivered;
+        }
     }
     return logged(w, "BASS_ChannelGetData", {handle, buffer, length}, delivered);
 }

@@ -1,8 +1,8 @@
-// The main() of every Qt test suite: a QApplication on the offscreen
-// platform, then GoogleTest.
+// The main() of every Qt test suite: the program's application object on the
+// offscreen platform, then GoogleTest.
+#include "app/Application.h"
 #include "app/QtSession.h"
 
-#include <QApplication>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -26,7 +26,7 @@ int main(int argc, char **argv)
     if (!std::getenv("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     defaultHandler = qInstallMessageHandler(QuietHandler);
-    QApplication app(argc, argv);
+    TApplication app(argc, argv);
     // As in the program: the windows' file dialogs leave nothing in the home.
     KeepNoQtSettings();
     testing::InitGoogleTest(&argc, argv);

@@ -1,3 +1,4 @@
+#include "tests/support/HostileCorpus.h"
 #include "tests/ui/ContentFixture.h"
 
 #include "library/AudioLibraryExt.h"
@@ -146,6 +147,46 @@ TEST_F(TrackList, EnterAndDoubleClickPlayTheFocusedRow)
     Click(Computer());
     Form->PlayFocused();
     EXPECT_EQ(Player->State(), psStopped);
+}
+
+// A name that is not UTF-8 goes from the folder listing through the list,
+// the playlist and the library to the engine unchanged: the row shows it
+// with the replacement character, the record is read, the track plays.
+TEST_F(TrackList, ANameThatIsNotUtf8IsShownReadAndPlayed)
+{
+    const std::string latin1 = hostile::MakeLatin1Named(Second);
+    ASSERT_FALSE(latin1.empty());
+    Click(SecondNode());
+    ASSERT_EQ(List()->TotalCount(), 2);
+    const int row = RowOf(latin1);
+    ASSERT_GE(row, 0);
+    ASSERT_TRUE(WaitFor([&] { return AllRowsFilled(); }));
+    EXPECT_EQ(Text(Form, RowNode(row), 0), "M\uFFFDller");
+    EXPECT_EQ(Text(Form, RowNode(row), 1), "Gruppe");
+    EXPECT_EQ(Text(Form, RowNode(row), 2), "Namen");
+    EXPECT_EQ(Text(Form, RowNode(row), 3), "00:01");
+    EXPECT_EQ(Row(row)->Track->FileName, latin1);
+
+    List()->SelectNode(RowNode(row), true);
+    QTest::keyClick(List(), Qt::Key_Return);
+    EXPECT_EQ(Player->FileName, latin1);
+    EXPECT_EQ(Player->State(), psPlaying);
+    EXPECT_EQ(Player->Title, "Gruppe - M\xfcller");
+    EXPECT_TRUE(Boxes().empty());
+}
+
+// A FIFO named like audio is listed, but playing it shows the box of a file
+// that cannot be played at once instead of waiting for a writer.
+TEST_F(TrackList, PlayingAFifoShowsTheBoxAtOnce)
+{
+    const std::string fifo = hostile::MakeFifo(Second, "warteschlange.mp3");
+    ASSERT_FALSE(fifo.empty());
+    Player->Playlist->Clear();
+    Player->Playlist->Add(fifo);
+    Player->LoadTrack(0);
+    EXPECT_EQ(Player->State(), psNone);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].caption, "Datei nicht gefunden");
 }
 
 TEST_F(TrackList, ThePlayButtonFollowsTheFocusedRowWhileNothingIsLoaded)

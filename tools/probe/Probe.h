@@ -14,14 +14,16 @@ std::string ProbeDrives();
 // "record" (through the audio library's ReadInfo and the real engine).
 std::string ProbeFile(const std::string &path);
 
-// JSON string literal of UTF-8 text, quotes included.
+// JSON string literal of 8-bit text, quotes included; always valid UTF-8:
+// bytes that are not UTF-8 become \udc80..\udcff (U+DC00 + the byte).
 std::string JsonString(const std::string &text);
 
 // The line of ProbeFile from what the readers and the library produced. tag
 // and mpeg are null for files other than ".mp3" (their keys are left out);
 // record null, or recordHasLength false, prints "length": null.
-std::string ProbeFileJson(const std::string &path, const TID3v2Tag *tag, TMp3Result tagResult, const TMpegInfo *mpeg,
-                          TMp3Result mpegResult, const TAudioInfo *record, bool recordHasLength = true);
+std::string ProbeFileJson(const std::string &path, const TID3v2Tag *tag, TMp3Result tagResult,
+                          const TMpegInfo *mpeg, TMp3Result mpegResult, const TAudioInfo *record,
+                          bool recordHasLength = true);
 // ReadMpegInfo's reading steps: the tag, then the scan from TagSize when a tag
 // exists, else from 0. Raises EFOpenError when the file cannot be opened.
 void ProbeReadMpeg(const std::string &path, TID3v2Tag &tag, TMp3Result &tagResult, TMpegInfo &mpeg,

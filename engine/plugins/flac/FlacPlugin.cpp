@@ -3,6 +3,7 @@
 // Threads: the engine calls one decoder instance from one thread at a time;
 // instances share nothing.
 #include "bass_plugin.h"
+#include "platform/Files.h"
 
 #include <FLAC/stream_decoder.h>
 
@@ -20,12 +21,10 @@ constexpr unsigned MaxBits = 32;
 constexpr DWORD MaxChannels = 8;
 
 // True when the file begins with the "fLaC" marker, or with an ID3v2 tag
-// followed by it (taggers put ID3v2 in front of FLAC data).
-bool HasFlacMarker(const char *path)
+// followed by it (taggers put ID3v2 in front of FLAC data). Leaves the file
+// at its start.
+bool HasFlacMarker(std::FILE *file)
 {
-    std::FILE *file = std::fopen(path, "rb");
-    if (!file)
-        return false;
     unsigned char head[10];
     bool found = false;
     if (std::fread(head, 1, 4, file) == 4) {
@@ -40,8 +39,7 @@ bool HasFlacMarker(const char *path)
                     std::memcmp(marker, "fLaC", 4) == 0;
         }
     }
-    std::fclose(file);
-    return found;
+    return std::fseek(file, 0, SEEK_SET) == 0 && found;
 }
 
 struct FlacStream {
@@ -141,14 +139,23 @@ void Close(void *state)
 
 void *Open(const char *path, KLANG_STREAM_FORMAT *format)
 {
-    if (!path || !format || !HasFlacMarker(path))
+    if (!path || !format)
         return nullptr;
-    auto *s = new (std::nothrow) FlacStream;
-    if (!s)
+    // The file is opened once, by the program's own rule (regular files only,
+    // never waiting), and the decoder reads that very file.
+    std::FILE *file = platform::OpenRegularFileStream(path);
+    if (!file)
         return nullptr;
-    s->decoder = FLAC__stream_decoder_new();
-    if (!s->decoder ||
-        FLAC__stream_decoder_init_file(s->decoder, path, OnWrite, OnMetadata, OnError, s) !=
+    auto *s = HasFlacMarker(file) ? new (std::nothrow) FlacStream : nullptr;
+    if (s)
+        s->decoder = FLAC__stream_decoder_new();
+    if (!s || !s->decoder) {
+        std::fclose(file);
+        delete s;
+        return nullptr;
+    }
+    // From here on the decoder owns the file and closes it.
+    if (FLAC__stream_decoder_init_FILE(s->decoder, file, OnWrite, OnMetadata, OnError, s) !=
             FLAC__STREAM_DECODER_INIT_STATUS_OK ||
         !FLAC__stream_decoder_process_until_end_of_metadata(s->decoder) || s->rate == 0 || s->channels == 0 ||
         s->channels > MaxChannels || s->bits < MinBits || s->bits > MaxBits) {

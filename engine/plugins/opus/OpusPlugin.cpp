@@ -4,6 +4,7 @@
 // Threads: the engine calls one decoder instance from one thread at a time;
 // instances share nothing.
 #include "bass_plugin.h"
+#include "platform/Files.h"
 
 #include <opus/opusfile.h>
 
@@ -45,8 +46,16 @@ void *Open(const char *path, KLANG_STREAM_FORMAT *format)
     auto *s = new (std::nothrow) OpusStream;
     if (!s)
         return nullptr;
+    // Opened by the program's own rule (regular files only, never waiting);
+    // opusfile then owns the stream and closes it with the decoder.
     int error = 0;
-    s->file = op_open_file(path, &error);
+    const int fd = platform::OpenRegularFile(path, error);
+    OpusFileCallbacks callbacks{};
+    void *stream = fd >= 0 ? op_fdopen(&callbacks, fd, "rb") : nullptr;
+    if (!stream)
+        platform::CloseFile(fd);
+    else if (!(s->file = op_open_callbacks(stream, &callbacks, nullptr, 0, &error)))
+        callbacks.close(stream);
     if (!s->file) {
         Close(s);
         return nullptr;
