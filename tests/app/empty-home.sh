@@ -12,6 +12,7 @@
 # pulseaudio with pactl for the second run (skipped without them).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../support/wait-exit.bash"
 
 # The home's entries with size and time of change, one a line.
 listing() { (cd "$HOME" && find . -mindepth 1 -printf '%p %s %T@\n' | sort); }
@@ -47,11 +48,7 @@ if [ "${1:-}" = "--on-display" ]; then
     main=$(xdotool search --all --onlyvisible --pid "$pid" --name '^Klangdeck$' | head -n 1)
     xdotool windowfocus --sync "$main"
     xdotool key --clearmodifiers alt+F4
-    for _ in $(seq 1 300); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    if kill -0 "$pid" 2>/dev/null; then
+    if ! wait_exit "$pid" 30; then
         echo "empty-home: klangdeck still runs 30 s after Alt+F4" >&2
         exit 1
     fi

@@ -7,6 +7,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
+source "$here/../support/wait-exit.bash"
 
 if [ "${1:-}" = "--on-display" ]; then
     exe=$2 track=$3 sig=$4 log=$5
@@ -21,11 +22,7 @@ if [ "${1:-}" = "--on-display" ]; then
     sleep 1
     start=$(date +%s%N)
     kill -s "$sig" "$pid"
-    for _ in $(seq 1 300); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.01
-    done
-    if kill -0 "$pid" 2>/dev/null; then
+    if ! wait_exit "$pid" 3; then
         echo "SIG$sig: klangdeck still running after 3 s" >&2
         exit 1
     fi

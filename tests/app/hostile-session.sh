@@ -13,6 +13,7 @@
 set -euo pipefail
 exe=$1 hostile=$2 open_track=$3 limit=$4
 fail() { echo "hostile-session: $*" >&2; exit 1; }
+source "$(dirname "$0")/../support/wait-exit.bash"
 
 if [ "${5:-}" = "--on-display" ]; then
     # The id of the main window once it is mapped and the splash has gone.
@@ -41,11 +42,7 @@ if [ "${5:-}" = "--on-display" ]; then
         local start
         start=$(date +%s%N)
         status=0
-        for _ in $(seq 1 600); do
-            kill -0 "$pid" 2>/dev/null || break
-            sleep 0.05
-        done
-        kill -0 "$pid" 2>/dev/null && { kill -9 "$pid"; fail "still running 30 s after Alt+F4"; }
+        wait_exit "$pid" 30 || { kill -9 "$pid"; fail "still running 30 s after Alt+F4"; }
         wait "$pid" || status=$?
         quit_ms=$(( ($(date +%s%N) - start) / 1000000 ))
     }

@@ -54,7 +54,7 @@ start_program "$prefix/bin/klangdeck"
 trap kill_program EXIT
 await_service
 "$source/scripts/open-track" "\$prog_pid" "$KLANG_FIXTURE"
-mpris_get Player PlaybackStatus | grep -q '"Playing"' || fail "the opened track does not play"
+await_status Playing || fail "the opened track does not play"
 mpris_get Player Metadata | grep -qF "$(basename "$KLANG_FIXTURE")" || fail "the metadata does not name the track"
 quit_program
 PLAY

@@ -2,6 +2,8 @@
 # session bus, the program on it, and the media player service as the
 # desktop sees it. Sourced; needs dbus-daemon and dbus-send.
 
+source "$(dirname "${BASH_SOURCE[0]}")/../support/wait-exit.bash"
+
 # Starts a dbus-daemon of our own; exports its address, remembers its pid.
 start_bus() {
     local out
@@ -54,14 +56,19 @@ await_service() {
     fail "no $mpris.klangdeck on the bus within 60 s"
 }
 
+# Waits up to 10 s for the player to report the status in $1 ("Playing", ...).
+await_status() {
+    for _ in $(seq 1 100); do
+        mpris_get Player PlaybackStatus | grep -q "\"$1\"" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 # Calls Quit and expects the program to end with status 0 within 30 s.
 quit_program() {
     mpris_send $mpris.Quit >/dev/null || fail "Quit was not answered"
-    for _ in $(seq 1 300); do
-        kill -0 "$prog_pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 "$prog_pid" 2>/dev/null && fail "the program still runs 30 s after Quit"
+    wait_exit "$prog_pid" 30 || fail "the program still runs 30 s after Quit"
     local status=0
     wait "$prog_pid" || status=$?
     prog_pid=""
