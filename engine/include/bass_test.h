@@ -13,6 +13,7 @@ typedef struct {
     BOOL open;    /* the output device is open (or the no-sound clock runs) */
     DWORD opens;  /* times it was opened since BASS_Init */
     QWORD frames; /* frames of playing channels handed to it since BASS_Init */
+    DWORD queued; /* frames of the mix it holds that are not heard yet */
 } KLANG_OUTPUTSTATE;
 
 /* FALSE with BASS_ERROR_INIT when the engine is not initialised. */

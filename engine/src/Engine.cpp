@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
+#include <cstring>
 #include <semaphore>
 #include <thread>
 #include <unordered_map>
@@ -48,7 +50,10 @@ struct State {
     // The output device: closed while nothing plays. outputLock is taken
     // before mixLock and never inside the device callback.
     std::mutex outputLock;
-    std::unique_ptr<SdlAudio> sdl; // nullptr: the no-sound device
+#ifdef KLANG_PULSEAUDIO
+    std::unique_ptr<PulseAudio> pulse; // taken before sdl where a server runs
+#endif
+    std::unique_ptr<SdlAudio> sdl; // neither: the no-sound device
     FILE *capture = nullptr;
     std::unique_ptr<Output> output;
     unsigned outputOpens = 0;
@@ -58,6 +63,7 @@ struct State {
     uint32_t outputLatency = 0;
     uint64_t outFrames = 0;     // frames mixed since BASS_Init
     uint64_t channelFrames = 0; // frames of playing channels mixed since BASS_Init
+    uint64_t heardFloor = 0;    // the heard output frame last reported
     Clock::time_point lastMix{};
 
     std::atomic<bool> running{false};
@@ -72,6 +78,12 @@ State &S()
 {
     static State *state = new State; // never destroyed: engine threads may outlive static destructors
     return *state;
+}
+
+bool AnyPlayingLocked(const State &s)
+{
+    return std::any_of(s.mixing.begin(), s.mixing.end(),
+                       [](const std::shared_ptr<Channel> &ch) { return ch->state == PlayState::Playing; });
 }
 
 void MixChannel(Channel &ch, float *out, uint32_t frames, float *scratch)
@@ -120,14 +132,18 @@ void MixChannel(Channel &ch, float *out, uint32_t frames, float *scratch)
     }
 }
 
-// The device callback: mixes what the rings hold, never waits for I/O.
-void Mix(float *out, uint32_t frames)
+// Mixes what the rings hold, never waits for I/O. A queueing device
+// (queued) tells the latency its queue will have and takes nothing while
+// nothing plays.
+bool MixBlock(float *out, uint32_t frames, bool queued, uint32_t latency)
 {
     State &s = S();
     std::fill_n(out, size_t(frames) * kOutputChannels, 0.0f);
     bool hungry = false;
     {
         std::lock_guard lock(s.mixLock);
+        if (queued && !AnyPlayingLocked(s))
+            return false;
         for (auto &ch : s.mixing) {
             if (ch->state != PlayState::Playing)
                 continue;
@@ -137,11 +153,98 @@ void Mix(float *out, uint32_t frames)
         }
         s.outFrames += frames;
         s.lastMix = Clock::now();
+        if (queued)
+            s.outputLatency = latency;
     }
     for (size_t i = 0, n = size_t(frames) * kOutputChannels; i < n; ++i)
         out[i] = std::clamp(out[i], -1.0f, 1.0f);
     if (hungry)
         s.feedWake.release();
+    return true;
+}
+
+// The device callback of SDL and the no-sound clock.
+void Mix(float *out, uint32_t frames)
+{
+    MixBlock(out, frames, false, 0);
+}
+
+bool MixQueued(float *out, uint32_t frames, uint32_t latency)
+{
+    return MixBlock(out, frames, true, latency);
+}
+
+// The output frame being heard now: the device still holds up to its
+// latency of what was mixed last, and plays it out at the output rate.
+// It never goes back while the device plays on: a latency the device
+// reports a little larger than before is the device's jitter, not the ear's.
+uint64_t HeardOutFrameLocked(State &s)
+{
+    uint64_t heard = s.outFrames;
+    if (s.outputOpen && s.outputLatency != 0) {
+        const double since = std::chrono::duration<double>(Clock::now() - s.lastMix).count();
+        const double ahead = double(s.outputLatency) - since * s.outRate;
+        if (ahead > 0)
+            heard = s.outFrames - std::min(s.outFrames, static_cast<uint64_t>(ahead));
+    }
+    s.heardFloor = std::clamp(heard, s.heardFloor, s.outFrames);
+    return s.heardFloor;
+}
+
+// The device dropped the last dropped frames it took from the mix, unheard;
+// with the mix held off. Each channel gets back its part of them, to be
+// mixed again (a pause then resumes, a stop then plays on, where the ear
+// left it; the other channels go on without a gap). Channels that reached
+// their end keep it: their end was reported already.
+void GiveBack(State &s, uint32_t dropped)
+{
+    std::vector<std::shared_ptr<Channel>> channels;
+    uint64_t from;
+    {
+        std::lock_guard mix(s.mixLock);
+        from = s.outFrames - std::min<uint64_t>(dropped, s.outFrames);
+        channels = s.mixing;
+    }
+    for (auto &ch : channels) {
+        // The feed must not write into the ring meanwhile.
+        std::lock_guard decode(ch->decodeLock);
+        std::lock_guard mix(s.mixLock);
+        if (ch->freed || ch->atEnd || ch->lastOut <= from)
+            continue;
+        // A channel's frames in the device are the last it mixed, in one
+        // run up to lastOut.
+        uint64_t back = std::min<uint64_t>(ch->playedOut, ch->lastOut - from);
+        back = std::min<uint64_t>(back, ch->ring.Capacity() - ch->ring.Fill());
+        ch->ring.Unread(static_cast<size_t>(back));
+        ch->playedOut -= back;
+        ch->lastOut = from;
+        s.channelFrames -= back;
+        if (back > 0)
+            ch->stalled = false;
+    }
+    std::lock_guard mix(s.mixLock);
+    // What the device kept (its sink's own buffer, at most) plays out from
+    // the frame heard now.
+    const uint64_t heard = std::min(HeardOutFrameLocked(s), from);
+    s.outFrames = from;
+    s.heardFloor = heard;
+    s.outputLatency = static_cast<uint32_t>(from - heard);
+    s.lastMix = Clock::now();
+}
+
+// Makes a pause, stop or seek heard at once on a device that queues much
+// ahead; with outputLock held.
+void DiscardQueuedLocked(State &s)
+{
+    if (s.output)
+        s.output->Discard([&s](uint32_t dropped) { GiveBack(s, dropped); });
+}
+
+void DiscardQueued()
+{
+    State &s = S();
+    std::lock_guard out(s.outputLock);
+    DiscardQueuedLocked(s);
 }
 
 // Opens the output when it is closed; with outputLock held. Where the
@@ -152,7 +255,11 @@ void OpenOutputLocked(State &s)
     if (s.output)
         return;
     std::unique_ptr<Output> output;
-    if (s.sdl)
+#ifdef KLANG_PULSEAUDIO
+    if (s.pulse)
+        output = s.pulse->Open(s.outRate, MixQueued);
+#endif
+    if (!output && s.sdl)
         output = s.sdl->Open(s.outRate, Mix);
     if (!output)
         output = OpenNoSound(s.outRate, Mix, s.capture);
@@ -163,12 +270,6 @@ void OpenOutputLocked(State &s)
     }
     s.output = std::move(output);
     ++s.outputOpens;
-}
-
-bool AnyPlayingLocked(const State &s)
-{
-    return std::any_of(s.mixing.begin(), s.mixing.end(),
-                       [](const std::shared_ptr<Channel> &ch) { return ch->state == PlayState::Playing; });
 }
 
 // Closes the output once nothing has played for kCloseIdleOutputAfter.
@@ -302,19 +403,6 @@ void Retire(std::unique_lock<std::mutex> &api, const std::shared_ptr<Channel> &c
     s.feedWake.release();
 }
 
-// The output frame being heard now: the device still holds up to its
-// latency of what was mixed last, and plays it out at the output rate.
-uint64_t HeardOutFrameLocked(const State &s)
-{
-    if (!s.outputOpen || s.outputLatency == 0)
-        return s.outFrames;
-    const double since = std::chrono::duration<double>(Clock::now() - s.lastMix).count();
-    const double ahead = double(s.outputLatency) - since * s.outRate;
-    if (ahead <= 0)
-        return s.outFrames;
-    return s.outFrames - std::min(s.outFrames, static_cast<uint64_t>(ahead));
-}
-
 } // namespace
 
 OutputState GetOutputState()
@@ -326,6 +414,7 @@ OutputState GetOutputState()
     std::lock_guard mix(s.mixLock);
     state.open = s.outputOpen;
     state.channelFrames = s.channelFrames;
+    state.queued = s.outFrames - HeardOutFrameLocked(s);
     return state;
 }
 
@@ -357,18 +446,30 @@ bool Initialise(int device, uint32_t freq)
     }
     // The device itself opens at the first Play; only the sound system
     // starts here.
-    if (device != BASS_DEVICE_NOSOUND)
-        s.sdl = SdlAudio::Start();
-    if (!s.sdl && device == 1) {
+    bool started = false;
+    if (device != BASS_DEVICE_NOSOUND) {
+#ifdef KLANG_PULSEAUDIO
+        // SDL_AUDIODRIVER naming another driver keeps SDL's choice (tests
+        // use it for the no-sound device).
+        const char *driver = std::getenv("SDL_AUDIODRIVER");
+        if (device == -1 && (!driver || !*driver || std::strcmp(driver, "pulseaudio") == 0))
+            s.pulse = PulseAudio::Start();
+        started = s.pulse != nullptr;
+#endif
+        if (!started)
+            s.sdl = SdlAudio::Start();
+        started |= s.sdl != nullptr;
+    }
+    if (!started && device == 1) {
         SetError(BASS_ERROR_DRIVER);
         return false;
     }
-    if (!s.sdl)
+    if (!started)
         s.capture = OpenNoSoundCapture();
     s.outRate = freq;
     {
         std::lock_guard mix(s.mixLock);
-        s.outFrames = s.channelFrames = 0;
+        s.outFrames = s.channelFrames = s.heardFloor = 0;
         s.outputOpen = false;
         s.outputLatency = 0;
     }
@@ -427,6 +528,9 @@ bool Shutdown()
             s.outputLatency = 0;
         }
         s.sdl.reset();
+#ifdef KLANG_PULSEAUDIO
+        s.pulse.reset();
+#endif
         if (s.capture) {
             std::fclose(s.capture);
             s.capture = nullptr;
@@ -475,6 +579,7 @@ bool FreeStream(DWORD handle)
 {
     State &s = S();
     std::shared_ptr<Channel> ch;
+    bool wasPlaying;
     {
         std::unique_lock api(s.apiLock);
         auto it = s.streams.find(handle);
@@ -483,8 +588,14 @@ bool FreeStream(DWORD handle)
             return false;
         }
         ch = it->second;
+        {
+            std::lock_guard mix(s.mixLock);
+            wasPlaying = ch->state == PlayState::Playing;
+        }
         Retire(api, ch);
     }
+    if (wasPlaying)
+        DiscardQueued();
     ch->Close();
     SetError(BASS_OK);
     return true;
@@ -533,15 +644,32 @@ bool Play(const std::shared_ptr<Channel> &ch, bool restart)
     } else if (prefill) {
         ch->Fill(ch->outRate / 20);
     }
+#ifdef KLANG_PULSEAUDIO
+    // A device that queues much ahead takes that much at once: the ring
+    // holds it before, or the queue would start with a gap.
+    if (s.pulse)
+        ch->Fill(static_cast<size_t>(s.outRate * kAheadSeconds));
+#endif
     {
         std::lock_guard out(s.outputLock);
+        bool requeue;
         {
             std::lock_guard mix(s.mixLock);
             if (ch->freed) {
                 SetError(BASS_ERROR_HANDLE);
                 return false;
             }
+            // A restart drops this channel's queued frames, too.
+            requeue = (fromStart || ch->state != PlayState::Playing) && AnyPlayingLocked(s);
             ch->state = PlayState::Playing;
+        }
+        if (s.output) {
+            // A device that queues much ahead: what plays already is queued
+            // again with this channel, or it starts at once.
+            if (requeue)
+                DiscardQueuedLocked(s);
+            else
+                s.output->Wake();
         }
         OpenOutputLocked(s);
     }
@@ -556,14 +684,18 @@ bool Pause(const std::shared_ptr<Channel> &ch)
         SetError(BASS_ERROR_NOTDECODE);
         return false;
     }
+    bool wasPlaying;
     {
         std::lock_guard mix(S().mixLock);
         if (ch->state == PlayState::Stopped) {
             SetError(BASS_ERROR_NOPLAY);
             return false;
         }
+        wasPlaying = ch->state == PlayState::Playing;
         ch->state = PlayState::Paused;
     }
+    if (wasPlaying)
+        DiscardQueued();
     S().feedWake.release();
     SetError(BASS_OK);
     return true;
@@ -575,11 +707,15 @@ bool Stop(const std::shared_ptr<Channel> &ch)
         SetError(BASS_ERROR_NOTDECODE);
         return false;
     }
+    bool wasPlaying;
     {
         std::lock_guard mix(S().mixLock);
+        wasPlaying = ch->state == PlayState::Playing;
         ch->state = PlayState::Stopped;
         ch->stalled = false;
     }
+    if (wasPlaying)
+        DiscardQueued();
     S().feedWake.release();
     SetError(BASS_OK);
     return true;
@@ -625,6 +761,13 @@ bool SetPosition(const std::shared_ptr<Channel> &ch, uint64_t frame)
         SetError(BASS_ERROR_POSITION);
         return false;
     }
+    bool playing;
+    {
+        std::lock_guard mix(S().mixLock);
+        playing = ch->state == PlayState::Playing;
+    }
+    if (playing)
+        DiscardQueued();
     S().feedWake.release();
     SetError(BASS_OK);
     return true;

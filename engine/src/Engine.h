@@ -35,6 +35,7 @@ struct OutputState {
     bool open = false;          // open at the sound system (or the no-sound clock runs)
     unsigned opens = 0;         // times opened since BASS_Init
     uint64_t channelFrames = 0; // frames of playing channels handed to it since BASS_Init
+    uint64_t queued = 0;        // frames of the mix it holds that are not heard yet
 };
 OutputState GetOutputState();
 

@@ -191,6 +191,7 @@ BASSDEF(BOOL) KLANG_GetOutputState(KLANG_OUTPUTSTATE *state)
     state->open = now.open ? TRUE : FALSE;
     state->opens = now.opens;
     state->frames = now.channelFrames;
+    state->queued = static_cast<DWORD>(now.queued);
     klang::SetError(BASS_OK);
     return TRUE;
 }

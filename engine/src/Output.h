@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 namespace klang {
@@ -23,7 +24,51 @@ public:
     // mix call returned (0 for the no-sound clock, which mixes only what is
     // due).
     virtual uint32_t Latency() const = 0;
+
+    // Devices that queue much ahead (the PulseAudio output): drops what is
+    // queued but not played yet, calls rewind(frames dropped) while no mix
+    // call runs, so that those frames can go back to their channels, and
+    // refills at once. False, without calling rewind, for the others, which
+    // hold too little for a pause or stop to be late to the ear.
+    virtual bool Discard(const std::function<void(uint32_t dropped)> &rewind)
+    {
+        (void)rewind;
+        return false;
+    }
+    // Takes the mix at once where the device has room, so that a channel
+    // just started does not wait for the device's next request.
+    virtual void Wake() {}
 };
+
+// Fills frames stereo float frames that the device will hold latency frames
+// ahead of what is heard once they are queued; false, filling nothing, when
+// nothing plays (the device then lets its queue run out instead of queueing
+// silence ahead of the next Play).
+using QueueMixFunction = bool (*)(float *out, uint32_t frames, uint32_t latency);
+
+#ifdef KLANG_PULSEAUDIO
+// A connection to the PulseAudio server (or PipeWire's PulseAudio service),
+// kept from BASS_Init to BASS_Free; its streams queue about 0.4 s, so that
+// the program and the server wake rarely.
+class PulseAudio {
+public:
+    // nullptr when no server is reachable.
+    static std::unique_ptr<PulseAudio> Start();
+    ~PulseAudio();
+    PulseAudio(const PulseAudio &) = delete;
+    PulseAudio &operator=(const PulseAudio &) = delete;
+
+    // A stream on the default sink, playing at once; nullptr when it does
+    // not open.
+    std::unique_ptr<Output> Open(uint32_t rate, QueueMixFunction mix);
+
+    struct Connection;
+
+private:
+    explicit PulseAudio(std::unique_ptr<Connection> c);
+    std::unique_ptr<Connection> connection;
+};
+#endif
 
 // A clock thread that consumes the mix at the output rate, without a device.
 // With capture set, it appends what it mixed there (raw float stereo).

@@ -50,6 +50,14 @@ public:
         return n;
     }
 
+    // Gives back the last frames read, to be read again. Only while both
+    // sides are locked out, and only when Fill() + frames <= Capacity():
+    // the writer has not overwritten them then.
+    void Unread(size_t frames)
+    {
+        readPos.store(readPos.load(std::memory_order_relaxed) - frames, std::memory_order_release);
+    }
+
     void Reset()
     {
         readPos.store(0, std::memory_order_release);

@@ -1,0 +1,179 @@
+// Playing through a PulseAudio server: the device queues a good part of a
+// second, yet a pause, stop, seek or free is heard at once, positions stay
+// what has been heard (a resume goes on exactly there, positions never go
+// back while playing) and the other channels lose nothing.
+// Run by tests/engine/pulse.sh with a private server (KLANG_TEST_PULSE=1);
+// skipped otherwise.
+#include "EngineTest.h"
+#include "bass_test.h"
+
+#include <atomic>
+#include <cstdlib>
+
+using namespace enginetest;
+using namespace std::chrono;
+
+namespace {
+
+constexpr QWORD kRate = 44100;
+constexpr QWORD kFrameBytes = 4; // 16-bit stereo
+// What a change may take to reach the ear; what the server's sink still
+// holds after a discard is well below.
+constexpr QWORD kPrompt = kRate / 10;
+
+class PulseOutput : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char *on = std::getenv("KLANG_TEST_PULSE");
+        if (!on || std::string(on) != "1")
+            GTEST_SKIP() << "needs a PulseAudio server (tests/engine/pulse.sh starts one)";
+        ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
+    }
+    void TearDown() override
+    {
+        if (!IsSkipped())
+            BASS_Free();
+    }
+
+    static KLANG_OUTPUTSTATE State()
+    {
+        KLANG_OUTPUTSTATE state{};
+        EXPECT_TRUE(KLANG_GetOutputState(&state));
+        return state;
+    }
+    static HSTREAM Open(const char *fixture)
+    {
+        return BASS_StreamCreateFile(FALSE, fixtures::Path(fixture).c_str(), 0, 0, 0);
+    }
+    static QWORD Frame(HSTREAM h) { return BASS_ChannelGetPosition(h) / kFrameBytes; }
+    // Plays h for a while; the device then holds its full queue. A null
+    // sink just woken starts playing only after its idle block (~1.5 s),
+    // without telling.
+    static void PlayAWhile(HSTREAM h, milliseconds how_long = milliseconds(2200))
+    {
+        ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+        std::this_thread::sleep_for(how_long);
+        EXPECT_GE(State().queued, kRate / 8) << "the device queues far ahead";
+    }
+};
+
+TEST_F(PulseOutput, PauseIsHeardAtOnceAndResumeGoesOnWhereTheEarLeftOff)
+{
+    HSTREAM h = Open("tone-44100-4s.ogg");
+    ASSERT_NE(h, 0u);
+    PlayAWhile(h);
+    const QWORD before = Frame(h);
+    ASSERT_TRUE(BASS_ChannelPause(h));
+    const QWORD paused = Frame(h);
+    EXPECT_LE(State().queued, kPrompt) << "the queue was dropped";
+    EXPECT_GE(paused, before);
+    EXPECT_LE(paused - before, kPrompt) << "the position stays what was heard";
+    std::this_thread::sleep_for(milliseconds(300));
+    const QWORD still = Frame(h);
+    EXPECT_LE(still - paused, kPrompt) << "only the sink's rest plays on";
+
+    ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+    const QWORD resumed = Frame(h);
+    EXPECT_GE(resumed, still);
+    EXPECT_LE(resumed - still, kRate / 100) << "resumes where it was heard";
+    ASSERT_TRUE(WaitFor([&] { return Frame(h) > still + kRate / 4; }, seconds(2)));
+}
+
+TEST_F(PulseOutput, StopSeekAndFreeAreHeardAtOnce)
+{
+    HSTREAM h = Open("tone-44100-4s.ogg");
+    ASSERT_NE(h, 0u);
+    PlayAWhile(h);
+    ASSERT_TRUE(BASS_ChannelStop(h));
+    EXPECT_LE(State().queued, kPrompt) << "stop";
+
+    PlayAWhile(h);
+    ASSERT_TRUE(BASS_ChannelSetPosition(h, 2 * kRate * kFrameBytes));
+    const QWORD at = Frame(h);
+    EXPECT_GE(at, 2 * kRate);
+    EXPECT_LE(at, 2 * kRate + kPrompt) << "the seek is heard at once";
+    EXPECT_TRUE(WaitFor([&] { return Frame(h) >= 2 * kRate + kRate / 10; }, seconds(1)))
+        << "plays on from the new place";
+
+    EXPECT_GE(State().queued, kRate / 8);
+    ASSERT_TRUE(BASS_StreamFree(h));
+    EXPECT_LE(State().queued, kPrompt) << "free of the last playing stream";
+}
+
+TEST_F(PulseOutput, PositionNeverGoesBackWhilePlaying)
+{
+    HSTREAM h = Open("tone-44100-4s.ogg");
+    ASSERT_NE(h, 0u);
+    PlayAWhile(h);
+    const auto start = steady_clock::now();
+    QWORD last = Frame(h), backwards = 0, atOne = 0;
+    while (steady_clock::now() - start < milliseconds(1500)) {
+        const QWORD now = Frame(h);
+        if (now < last)
+            backwards = std::max(backwards, last - now);
+        if (!atOne && steady_clock::now() - start >= milliseconds(500))
+            atOne = now;
+        last = now;
+        std::this_thread::sleep_for(milliseconds(3));
+    }
+    EXPECT_EQ(backwards, 0u);
+    // The heard position keeps to the clock.
+    EXPECT_NEAR(double(last - atOne) / kRate, 1.0, 0.1);
+}
+
+TEST_F(PulseOutput, AChannelStoppingLeavesTheOthersUntouched)
+{
+    HSTREAM keeps = Open("tone-44100-4s.ogg"), stops = Open("tone-44100-4s.ogg");
+    ASSERT_TRUE(keeps && stops);
+    ASSERT_TRUE(BASS_ChannelPlay(keeps, FALSE));
+    PlayAWhile(stops);
+    for (int round = 0; round < 3; ++round) {
+        // Across the stop (or pause) of the other one, this channel's heard
+        // position goes on at the pace of the clock, without a jump.
+        const auto t0 = steady_clock::now();
+        const QWORD p0 = Frame(keeps);
+        if (round == 1)
+            ASSERT_TRUE(BASS_ChannelPause(stops));
+        else
+            ASSERT_TRUE(BASS_ChannelStop(stops));
+        const QWORD p1 = Frame(keeps);
+        EXPECT_GE(p1, p0) << "round " << round;
+        EXPECT_LE(p1 - p0, kRate / 50) << "round " << round;
+        std::this_thread::sleep_for(milliseconds(300));
+        const QWORD p2 = Frame(keeps);
+        const double elapsed = duration<double>(steady_clock::now() - t0).count();
+        EXPECT_NEAR(double(p2 - p0) / kRate, elapsed, 0.06) << "round " << round;
+        ASSERT_TRUE(BASS_ChannelPlay(stops, FALSE));
+        std::this_thread::sleep_for(milliseconds(300));
+    }
+    EXPECT_EQ(BASS_ChannelIsActive(keeps), DWORD(BASS_ACTIVE_PLAYING));
+}
+
+void CALLBACK_Count(HSYNC, DWORD, DWORD, void *user)
+{
+    ++*static_cast<std::atomic<int> *>(user);
+}
+
+TEST_F(PulseOutput, TracksFollowEachOtherOnOneOpenDeviceWithOneEndEach)
+{
+    HSTREAM first = Open("short-0.3s.wav"), second = Open("short-0.3s-b.wav");
+    ASSERT_TRUE(first && second);
+    std::atomic<int> firstEnds{0}, secondEnds{0};
+    BASS_ChannelSetSync(first, BASS_SYNC_END, 0, CALLBACK_Count, &firstEnds);
+    BASS_ChannelSetSync(second, BASS_SYNC_END, 0, CALLBACK_Count, &secondEnds);
+    ASSERT_TRUE(BASS_ChannelPlay(first, FALSE));
+    ASSERT_TRUE(WaitFor([&] { return firstEnds.load() == 1; }, seconds(3)));
+    ASSERT_TRUE(BASS_ChannelPlay(second, FALSE));
+    ASSERT_TRUE(WaitFor([&] { return secondEnds.load() == 1; }, seconds(3)));
+    std::this_thread::sleep_for(milliseconds(500));
+    EXPECT_EQ(firstEnds.load(), 1);
+    EXPECT_EQ(secondEnds.load(), 1);
+    EXPECT_EQ(State().opens, 1u);
+    EXPECT_EQ(State().frames, 2 * BASS_ChannelGetLength(first) / kFrameBytes)
+        << "both whole, once";
+    EXPECT_EQ(Frame(second), BASS_ChannelGetLength(second) / kFrameBytes);
+    ASSERT_TRUE(WaitFor([&] { return !State().open; }, seconds(3))) << "closes after the last track";
+}
+
+} // namespace
