@@ -1,4 +1,5 @@
 #include "Output.h"
+#include "SysAudio.h"
 
 #include "bass.h"
 
@@ -134,9 +135,7 @@ std::unique_ptr<Output> OpenSdl(uint32_t rate, MixFunction mix)
     if (const char *chosen = std::getenv("SDL_AUDIODRIVER"); chosen && *chosen)
         drivers.push_back(chosen);
     else
-        // SDL's PipeWire back-end stutters on some systems; PipeWire also
-        // serves the PulseAudio protocol.
-        drivers = {"pulseaudio", "alsa"};
+        drivers = PreferredAudioDrivers();
     for (const std::string &name : drivers) {
         if (!Usable(name.c_str()))
             continue;

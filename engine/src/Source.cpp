@@ -1,5 +1,7 @@
 #include "Source.h"
 
+#include "SysFile.h"
+
 #include <algorithm>
 #include <cstring>
 #include <sys/stat.h>
@@ -8,7 +10,7 @@ namespace klang {
 
 std::unique_ptr<Source> Source::OpenFile(const char *path, uint64_t offset, uint64_t length)
 {
-    FILE *f = std::fopen(path, "rb");
+    FILE *f = OpenForReading(path);
     if (!f)
         return nullptr;
     struct stat st;

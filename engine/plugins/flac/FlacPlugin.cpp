@@ -2,6 +2,7 @@
 //
 // Threads: the engine calls one decoder instance from one thread at a time;
 // instances share nothing.
+#include "SysFile.h"
 #include "bass_plugin.h"
 
 #include <FLAC/stream_decoder.h>
@@ -23,7 +24,7 @@ constexpr DWORD MaxChannels = 8;
 // followed by it (taggers put ID3v2 in front of FLAC data).
 bool HasFlacMarker(const char *path)
 {
-    std::FILE *file = std::fopen(path, "rb");
+    std::FILE *file = klang::OpenForReading(path);
     if (!file)
         return false;
     unsigned char head[10];
@@ -147,8 +148,10 @@ void *Open(const char *path, KLANG_STREAM_FORMAT *format)
     if (!s)
         return nullptr;
     s->decoder = FLAC__stream_decoder_new();
-    if (!s->decoder ||
-        FLAC__stream_decoder_init_file(s->decoder, path, OnWrite, OnMetadata, OnError, s) !=
+    // The decoder owns the file from here and closes it when finished.
+    std::FILE *file = s->decoder ? klang::OpenForReading(path) : nullptr;
+    if (!file ||
+        FLAC__stream_decoder_init_FILE(s->decoder, file, OnWrite, OnMetadata, OnError, s) !=
             FLAC__STREAM_DECODER_INIT_STATUS_OK ||
         !FLAC__stream_decoder_process_until_end_of_metadata(s->decoder) || s->rate == 0 || s->channels == 0 ||
         s->channels > MaxChannels || s->bits < MinBits || s->bits > MaxBits) {
@@ -243,7 +246,7 @@ const KLANG_PLUGIN Plugin = {
 
 } // namespace
 
-extern "C" __attribute__((visibility("default"))) const KLANG_PLUGIN *KlangPluginEntry(void)
+extern "C" KLANG_PLUGIN_EXPORT const KLANG_PLUGIN *KlangPluginEntry(void)
 {
     return &Plugin;
 }

@@ -127,7 +127,7 @@ const KLANG_PLUGIN Plugin = {
 
 } // namespace
 
-extern "C" __attribute__((visibility("default"))) const KLANG_PLUGIN *KlangPluginEntry(void)
+extern "C" KLANG_PLUGIN_EXPORT const KLANG_PLUGIN *KlangPluginEntry(void)
 {
     return &Plugin;
 }

@@ -85,12 +85,12 @@ const KLANG_PLUGIN kPlugin = {TEST_PLUGIN_API, {0x0100, 1, kFormats}, {Open, Rea
 } // namespace
 
 #ifndef TEST_PLUGIN_NO_ENTRY
-extern "C" __attribute__((visibility("default"))) const KLANG_PLUGIN *KlangPluginEntry(void)
+extern "C" KLANG_PLUGIN_EXPORT const KLANG_PLUGIN *KlangPluginEntry(void)
 {
     return &kPlugin;
 }
 #else
-extern "C" __attribute__((visibility("default"))) const KLANG_PLUGIN *SomethingElse(void)
+extern "C" KLANG_PLUGIN_EXPORT const KLANG_PLUGIN *SomethingElse(void)
 {
     return &kPlugin;
 }
