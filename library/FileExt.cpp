@@ -26,18 +26,12 @@ const char *DriveKindName(TDriveKind kind)
 
 TDriveArray GetDrives()
 {
-    return platform::MakeDrives(platform::CurrentDriveSource());
+    return platform::SystemDrives();
 }
 
 TDriveKind GetDriveKind(const std::string &root)
 {
-    if (root.empty())
-        return dkUnknown;
-    const std::string wanted = root.back() == '/' ? root : root + "/";
-    for (const auto &volume : platform::ListVolumes(platform::CurrentDriveSource()))
-        if (volume.root == wanted)
-            return volume.kind;
-    return dkUnknown;
+    return platform::SystemDriveKind(root);
 }
 
 TStringArray GetFolders(const std::string &path)

@@ -6,10 +6,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <string_view>
+#if defined(_WIN32)
+#include "platform/SysFile.h"
+#else
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 // ---------------------------------------------------------------- streams
 
@@ -49,6 +53,23 @@ int64_t TMemoryStream::GetSize()
     return static_cast<int64_t>(data.size());
 }
 
+#if defined(_WIN32)
+// The system part lives in platform/: UTF-16 names, the share mode and the
+// system's own error texts.
+TTntFileStream::TTntFileStream(const std::u16string &fileName)
+{
+    std::string error;
+    handle = platform::OpenForSharedReading(fileName, size, error);
+    if (!handle)
+        throw EFOpenError(error);
+}
+
+TTntFileStream::~TTntFileStream()
+{
+    if (handle)
+        platform::CloseFile(handle);
+}
+#else
 namespace {
 
 // The full path as the user would read it: relative paths are taken from the
@@ -135,6 +156,8 @@ TTntFileStream::~TTntFileStream()
         ::close(fd);
 }
 
+#endif
+
 int64_t TTntFileStream::Seek(int64_t offset, TSeekOrigin origin)
 {
     int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? position : size;
@@ -143,6 +166,14 @@ int64_t TTntFileStream::Seek(int64_t offset, TSeekOrigin origin)
     return position;
 }
 
+#if defined(_WIN32)
+int64_t TTntFileStream::Read(void *buffer, int64_t count)
+{
+    int64_t done = platform::ReadFileAt(handle, buffer, count, position);
+    position += done;
+    return done;
+}
+#else
 int64_t TTntFileStream::Read(void *buffer, int64_t count)
 {
     int64_t done = 0;
@@ -160,16 +191,25 @@ int64_t TTntFileStream::Read(void *buffer, int64_t count)
     return done;
 }
 
+#endif
+
 int64_t TTntFileStream::GetSize()
 {
     return size;
 }
 
+#if defined(_WIN32)
+bool UnicodeFileExists(const std::u16string &fileName)
+{
+    return platform::FileExists(fileName);
+}
+#else
 bool UnicodeFileExists(const std::u16string &fileName)
 {
     struct stat st;
     return ::stat(platform::Utf16ToUtf8(fileName).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
+#endif
 
 // ---------------------------------------------------------------- ID3v2
 

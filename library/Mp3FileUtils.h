@@ -12,11 +12,11 @@
 
 enum TMp3Result : uint8_t {
     mrOk = 0,
-    mrReadError = 6,          // the stream ended inside a structure that had to be read whole
-    mrNoTag = 9,              // no "ID3" at offset 0
+    mrReadError = 6, // the stream ended inside a structure that had to be read whole
+    mrNoTag = 9,     // no "ID3" at offset 0
     mrUnsupportedVersion = 10,
-    mrException = 11,         // any other failure inside the tag reader, after its error box
-    mrNoMpegFrame = 12,       // no confirmed MPEG audio frame
+    mrException = 11,   // any other failure inside the tag reader, after its error box
+    mrNoMpegFrame = 12, // no confirmed MPEG audio frame
 };
 
 // Fewer bytes than asked for by an exact read.
@@ -40,7 +40,7 @@ public:
     virtual ~TStream() = default;
     // Returns the new position; a target before 0 leaves the position as it is.
     virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
-    virtual int64_t Read(void *buffer, int64_t count) = 0;        // returns the bytes read
+    virtual int64_t Read(void *buffer, int64_t count) = 0; // returns the bytes read
     virtual int64_t GetSize() = 0;
 
     int64_t GetPosition() { return Seek(0, soCurrent); }
@@ -77,7 +77,8 @@ public:
     int64_t GetSize() override;
 
 private:
-    int fd = -1;
+    int fd = -1;            // POSIX
+    void *handle = nullptr; // Windows
     // Kept here rather than in the kernel: every read is a pread at this offset.
     int64_t position = 0;
     int64_t size = 0; // taken when the file is opened
@@ -87,9 +88,28 @@ private:
 bool UnicodeFileExists(const std::u16string &fileName);
 
 enum TFrameType {
-    ftArtist, ftTitle, ftAlbum, ftYear, ftGenre, ftComment, ftTrack, ftLyrics, ftPicture, ftComposer,
-    ftOriginalArtist, ftCopyright, ftEncodedBy, ftLanguage, ftEncoderSettings, ftMediaType, ftLength,
-    ftPublisher, ftOriginalFileName, ftOriginalLyricist, ftOriginalYear, ftOriginalAlbum,
+    ftArtist,
+    ftTitle,
+    ftAlbum,
+    ftYear,
+    ftGenre,
+    ftComment,
+    ftTrack,
+    ftLyrics,
+    ftPicture,
+    ftComposer,
+    ftOriginalArtist,
+    ftCopyright,
+    ftEncodedBy,
+    ftLanguage,
+    ftEncoderSettings,
+    ftMediaType,
+    ftLength,
+    ftPublisher,
+    ftOriginalFileName,
+    ftOriginalLyricist,
+    ftOriginalYear,
+    ftOriginalAlbum,
 };
 constexpr int FrameTypeCount = 22;
 
@@ -134,8 +154,8 @@ private:
 };
 
 struct TMpegFrameHeader {
-    int Version = 0; // 0 invalid, 1 MPEG-1, 2 MPEG-2, 3 MPEG-2.5
-    int Layer = 4;   // 1, 2, 3; 4 invalid
+    int Version = 0;         // 0 invalid, 1 MPEG-1, 2 MPEG-2, 3 MPEG-2.5
+    int Layer = 4;           // 1, 2, 3; 4 invalid
     bool Protection = false; // CRC present
     int Bitrate = 0;         // kbit/s
     int SampleRate = 0;      // Hz

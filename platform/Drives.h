@@ -62,6 +62,14 @@ std::string LabelOf(const DriveSource &source, const std::string &device);
 TDriveArray MakeDrives(const DriveSource &source, const LabelQuery &label);
 TDriveArray MakeDrives(const DriveSource &source);
 
+// The drives of this computer as the tree lists them: on Linux the mount
+// table's (or the test source's), on Windows the drive letters in the order
+// of GetLogicalDriveStringsW, named by their volume labels.
+TDriveArray SystemDrives();
+// The kind of the drive whose root is the given folder ("/media/STICK/",
+// "D:\"); unknown when no drive has that root.
+TDriveKind SystemDriveKind(const std::string &root);
+
 // The source of this machine, or the one set for testing.
 DriveSource CurrentDriveSource();
 // Makes GetDrives and GetDriveKind use the given source instead of this

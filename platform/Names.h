@@ -1,5 +1,6 @@
 // File-name helpers shared by the playlist, the player, the audio library
-// and the track list. Paths use "/" as their only separator. Pure functions.
+// and the track list. Paths use "/" as their only separator; on Windows "\",
+// "/" and a drive's ":" end a folder part. Pure functions.
 #pragma once
 
 #include <string>
