@@ -2,12 +2,11 @@
 
 #include "platform/Drives.h"
 #include "tests/support/Fixtures.h"
+#include "tests/support/PosixOnly.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -78,6 +77,7 @@ TEST(FileExt, DrivesOfThisMachine)
 
 TEST(FileExt, FoldersOfATree)
 {
+    KLANG_POSIX_ONLY();
     fixtures::TempDir tmp;
     const std::string &root = tmp.path();
     tmp.Mkdir("Rock");

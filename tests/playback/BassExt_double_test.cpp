@@ -3,13 +3,13 @@
 #include "playback/BassExt.h"
 #include "tests/support/EngineDouble.h"
 #include "tests/support/Fixtures.h"
+#include "tests/support/PosixOnly.h"
 #include "tests/support/TestHooks.h"
 
 #include "platform/Hooks.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 namespace ed = engine_double;
 
@@ -97,6 +97,7 @@ TEST_F(BassControllerTest, PatternListsWithAndWithoutBlanks)
 
 TEST_F(BassControllerTest, OnlyBassSharedLibrariesAreTriedAndRefusedOnesSkipped)
 {
+    KLANG_POSIX_ONLY();
     folder.Write("bass.so", "engine");     // the engine itself: no plug-in entry
     folder.Write("bassnot.so", "garbage"); // refused by the engine
     folder.Write("notbass.so", "x");
