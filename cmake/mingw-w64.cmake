@@ -26,8 +26,14 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
 
-# Tests and build-time tools run through Wine.
-find_program(KLANG_WINE wine)
-if(KLANG_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${KLANG_WINE})
+# Tests run through Wine. Debian's "wine" always starts its 32-bit loader
+# when wine32 is installed; 64-bit programs go to the 64-bit loader directly,
+# so they also run where the kernel cannot execute 32-bit programs.
+if(KLANG_WIN_TRIPLET MATCHES "^x86_64" AND EXISTS /usr/lib/wine/wine64)
+  set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
+else()
+  find_program(KLANG_WINE wine)
+  if(KLANG_WINE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${KLANG_WINE})
+  endif()
 endif()

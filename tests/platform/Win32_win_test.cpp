@@ -3,6 +3,7 @@
 // and names outside any ANSI code page from the folder listing to the engine.
 #include "bass.h"
 #include "library/AudioLibraryExt.h"
+#include "library/FileExt.h"
 #include "library/Mp3FileUtils.h"
 #include "platform/Folders.h"
 #include "platform/Hooks.h"
@@ -10,6 +11,7 @@
 #include "tests/support/Fixtures.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -196,6 +198,46 @@ TEST(Win32Program, TheProgramFolderEndsInABackslash)
     ASSERT_GE(folder.size(), 3u);
     EXPECT_EQ(folder[1], ':');
     EXPECT_EQ(folder.back(), '\\');
+}
+
+} // namespace
+
+namespace {
+
+// scripts/test-windows maps K: (a local disk labelled KLANGTEST), A: (a
+// floppy drive) and R: (a CD drive) to folders of the build before the tests.
+TEST(Win32Drives, LettersKindsAndLabelsOfWinesDrives)
+{
+    if (!std::getenv("KLANG_WINE_TEST_DRIVES"))
+        GTEST_SKIP() << "the test drives of scripts/test-windows are not there";
+    const TDriveArray drives = GetDrives();
+    std::string letters;
+    for (const auto &d : drives)
+        letters += d->Letter;
+    EXPECT_TRUE(std::is_sorted(letters.begin(), letters.end())) << letters;
+    auto drive = [&](char letter) -> const TDrive * {
+        for (const auto &d : drives)
+            if (d->Letter == letter)
+                return d.get();
+        return nullptr;
+    };
+    const TDrive *k = drive('K'), *a = drive('A'), *r = drive('R'), *c = drive('C');
+    ASSERT_TRUE(k && a && r && c) << letters;
+    EXPECT_EQ(k->Kind, dkFixed);
+    EXPECT_EQ(k->Name, "KLANGTEST");
+    EXPECT_EQ(k->Root, "K:\\");
+    // Neither floppy nor CD drives are asked for their labels.
+    EXPECT_EQ(a->Kind, dkFloppy);
+    EXPECT_EQ(a->Name, "3½-Diskette");
+    EXPECT_EQ(r->Kind, dkCdRom);
+    EXPECT_EQ(r->Name, "CD");
+    EXPECT_EQ(c->Kind, dkFixed);
+
+    EXPECT_EQ(GetDriveKind("K:\\"), dkFixed);
+    EXPECT_EQ(GetDriveKind("a:\\"), dkFloppy);
+    EXPECT_EQ(GetDriveKind("R:\\"), dkCdRom);
+    EXPECT_EQ(GetDriveKind("K:\\Musik\\"), dkUnknown) << "only a drive root has a kind";
+    EXPECT_EQ(GetDriveKind(""), dkUnknown);
 }
 
 } // namespace
