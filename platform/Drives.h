@@ -7,7 +7,7 @@
 // removable flags of the disks, so that tables of other machines can be fed in.
 #pragma once
 
-#include "library/FileExt.h"
+#include "platform/DriveTypes.h"
 
 #include <functional>
 #include <map>
