@@ -7,6 +7,7 @@
 #include "library/Mp3FileUtils.h"
 #include "platform/Folders.h"
 #include "platform/Hooks.h"
+#include "platform/Names.h"
 #include "platform/Text.h"
 #include "tests/support/Fixtures.h"
 
@@ -238,6 +239,23 @@ TEST(Win32Drives, LettersKindsAndLabelsOfWinesDrives)
     EXPECT_EQ(GetDriveKind("R:\\"), dkCdRom);
     EXPECT_EQ(GetDriveKind("K:\\Musik\\"), dkUnknown) << "only a drive root has a kind";
     EXPECT_EQ(GetDriveKind(""), dkUnknown);
+}
+
+} // namespace
+
+namespace {
+
+TEST(Win32Names, BackslashAndTheDrivesColonEndTheFolderPart)
+{
+    EXPECT_EQ(platform::ExtractFileExt("C:\\Musik.neu\\Lied"), "");
+    EXPECT_EQ(platform::ExtractFileExt("C:\\Musik\\Lied.Live.mp3"), ".mp3");
+    EXPECT_EQ(platform::ExtractFileExt("D:.mp3"), ".mp3");
+    EXPECT_EQ(platform::NameWithoutFolderAndExt("C:\\Musik.neu\\Lied"), "Lied");
+    EXPECT_EQ(platform::NameWithoutFolderAndExt("C:Lied.mp3"), "Lied");
+    EXPECT_EQ(platform::NameWithoutFolderAndExt("Z:/tmp/Кино.ogg"), "Кино");
+    EXPECT_EQ(platform::FolderPart("C:\\Musik\\a.mp3"), "C:\\Musik\\");
+    EXPECT_EQ(platform::FolderPart("C:a.mp3"), "C:");
+    EXPECT_EQ(platform::FolderPart("a.mp3"), "");
 }
 
 } // namespace
