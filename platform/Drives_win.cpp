@@ -1,6 +1,6 @@
 // The drives of a Windows computer: its drive letters.
 #include "platform/Drives.h"
-#include "platform/Text.h"
+#include "platform/WideText.h"
 
 #include <windows.h>
 
@@ -36,18 +36,6 @@ TDriveKind KindOf(const std::wstring &root)
     return kind;
 }
 
-std::wstring Wide(const std::string &utf8)
-{
-    const std::u16string text = Utf8ToUtf16(utf8);
-    return std::wstring(text.begin(), text.end());
-}
-
-std::string Narrow(const wchar_t *wide)
-{
-    const std::wstring text(wide);
-    return Utf16ToUtf8(std::u16string(text.begin(), text.end()));
-}
-
 // The roots ("C:\") in the order GetLogicalDriveStringsW gives them.
 std::vector<std::wstring> Roots()
 {
@@ -76,7 +64,7 @@ TDriveArray SystemDrives()
     for (const std::wstring &root : Roots()) {
         auto drive = std::make_unique<TDrive>();
         drive->Letter = static_cast<char>(root[0]);
-        drive->Root = Narrow(root.c_str());
+        drive->Root = WideToUtf8(root);
         drive->Kind = KindOf(root);
         drive->KindName = DriveKindName(drive->Kind);
         drive->Name = drive->KindName;
@@ -86,7 +74,7 @@ TDriveArray SystemDrives()
             if (GetVolumeInformationW(root.c_str(), label, MAX_PATH + 1, nullptr, nullptr, nullptr, nullptr,
                                       0) &&
                 label[0])
-                drive->Name = Narrow(label);
+                drive->Name = WideToUtf8(label);
         }
         drives.push_back(std::move(drive));
     }
@@ -99,7 +87,7 @@ TDriveKind SystemDriveKind(const std::string &root)
     // A drive root is exactly three characters: "C:\".
     if (root.size() != 3 || root[1] != ':' || (root[2] != '\\' && root[2] != '/'))
         return dkUnknown;
-    return KindOf(Wide(root.substr(0, 2) + "\\"));
+    return KindOf(Utf8ToWide(root.substr(0, 2) + "\\"));
 }
 
 } // namespace platform

@@ -4,7 +4,7 @@
 // into each program that uses the engine (not taken from a library, where
 // the linker would not pick it).
 #include "platform/Hooks.h"
-#include "platform/Text.h"
+#include "platform/WideText.h"
 
 #include <cstring>
 #include <windows.h>
@@ -17,9 +17,7 @@ FARPROC WINAPI LoadEngineBesideTheProgram(unsigned notify, PDelayLoadInfo info)
 {
     if (notify != dliNotePreLoadLibrary || !info || _stricmp(info->szDll, "bass.dll") != 0)
         return nullptr;
-    const std::u16string folder = platform::Utf8ToUtf16(platform::ProgramFolder());
-    std::wstring path(folder.begin(), folder.end());
-    path += L"bass\\bass.dll";
+    const std::wstring path = platform::Utf8ToWide(platform::ProgramFolder() + "bass\\bass.dll");
     return reinterpret_cast<FARPROC>(LoadLibraryW(path.c_str()));
 }
 

@@ -1,6 +1,6 @@
 // Folders and shell folders on Windows: FindFirstFileW and the registry.
 #include "platform/Folders.h"
-#include "platform/Text.h"
+#include "platform/WideText.h"
 
 #include <stdexcept>
 #include <windows.h>
@@ -9,23 +9,12 @@ namespace platform {
 
 namespace {
 
-std::wstring Wide(const std::string &utf8)
-{
-    const std::u16string text = Utf8ToUtf16(utf8);
-    return std::wstring(text.begin(), text.end());
-}
-
-std::string Narrow(const wchar_t *wide, size_t length)
-{
-    return Utf16ToUtf8(std::u16string(wide, wide + length));
-}
-
 } // namespace
 
 std::vector<DirEntry> ListFolder(const std::string &folder)
 {
     std::vector<DirEntry> entries;
-    std::wstring pattern = Wide(folder.empty() ? "." : folder);
+    std::wstring pattern = Utf8ToWide(folder.empty() ? "." : folder);
     if (pattern.back() != L'\\' && pattern.back() != L'/')
         pattern += L'\\';
     pattern += L'*';
@@ -39,7 +28,7 @@ std::vector<DirEntry> ListFolder(const std::string &folder)
             continue;
         const DWORD a = data.dwFileAttributes;
         DirEntry entry;
-        entry.name = Narrow(name.data(), name.size());
+        entry.name = WideToUtf8(name);
         entry.hidden = (a & FILE_ATTRIBUTE_HIDDEN) != 0;
         entry.folder = (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
         entry.system = (a & FILE_ATTRIBUTE_SYSTEM) != 0;
@@ -58,7 +47,7 @@ std::string ShellFolder(const std::string &name)
                       L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0, KEY_READ,
                       &key) != ERROR_SUCCESS)
         return "";
-    const std::wstring value = Wide(name);
+    const std::wstring value = Utf8ToWide(name);
     DWORD type = 0;
     DWORD bytes = 0;
     std::string result;
@@ -76,7 +65,7 @@ std::string ShellFolder(const std::string &name)
                 const size_t end = text.find(L'\0');
                 if (end != std::wstring::npos)
                     text.resize(end);
-                result = Narrow(text.data(), text.size());
+                result = WideToUtf8(text);
             }
         }
     }

@@ -8,7 +8,7 @@
 #include <thread>
 
 #if defined(_WIN32)
-#include "platform/Text.h"
+#include "platform/WideText.h"
 
 #include <windows.h>
 #else
@@ -187,7 +187,7 @@ std::string ProgramFolder()
         }
         buf.resize(buf.size() * 2);
     }
-    std::string path = Utf16ToUtf8(std::u16string(buf.begin(), buf.end()));
+    const std::string path = WideToUtf8(buf);
     return path.substr(0, path.find_last_of("\\/") + 1);
 }
 #else

@@ -1,21 +1,11 @@
 #include "platform/SysFile.h"
-#include "platform/Text.h"
+#include "platform/WideText.h"
 
 #include <windows.h>
 
 namespace platform {
 
 namespace {
-
-std::wstring Wide(const std::u16string &text)
-{
-    return std::wstring(text.begin(), text.end());
-}
-
-std::string Narrow(const std::wstring &text)
-{
-    return Utf16ToUtf8(std::u16string(text.begin(), text.end()));
-}
 
 // The full path as the system expands it; the name itself when it cannot.
 std::wstring FullPath(const std::wstring &name)
@@ -47,12 +37,12 @@ std::string SystemErrorText(unsigned long code)
     text = first == std::wstring::npos ? std::wstring() : text.substr(first, last - first + 1);
     if (text.empty())
         return "Unspecified error (" + std::to_string(code) + ") from system.";
-    return Narrow(text);
+    return WideToUtf8(text);
 }
 
 void *OpenForSharedReading(const std::u16string &fileName, int64_t &size, std::string &error)
 {
-    const std::wstring name = Wide(fileName);
+    const std::wstring name = Utf16ToWide(fileName);
     HANDLE file = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD code = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
@@ -62,7 +52,8 @@ void *OpenForSharedReading(const std::u16string &fileName, int64_t &size, std::s
     if (code) {
         if (file != INVALID_HANDLE_VALUE)
             CloseHandle(file);
-        error = "Datei " + Narrow(FullPath(name)) + " kann nicht geöffnet werden. " + SystemErrorText(code);
+        error =
+            "Datei " + WideToUtf8(FullPath(name)) + " kann nicht geöffnet werden. " + SystemErrorText(code);
         return nullptr;
     }
     size = length.QuadPart;
@@ -98,7 +89,7 @@ bool FileExists(const std::u16string &fileName)
     if (fileName.find_first_of(u"*?") != std::u16string::npos)
         return false;
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(Wide(fileName).c_str(), &data);
+    HANDLE find = FindFirstFileW(Utf16ToWide(fileName).c_str(), &data);
     if (find == INVALID_HANDLE_VALUE)
         return false;
     FindClose(find);

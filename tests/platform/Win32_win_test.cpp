@@ -9,6 +9,7 @@
 #include "platform/Hooks.h"
 #include "platform/Names.h"
 #include "platform/Text.h"
+#include "platform/WideText.h"
 #include "tests/support/Fixtures.h"
 
 #include <algorithm>
@@ -20,8 +21,7 @@ namespace {
 
 std::wstring W(const std::string &utf8)
 {
-    const std::u16string text = platform::Utf8ToUtf16(utf8);
-    return std::wstring(text.begin(), text.end());
+    return platform::Utf8ToWide(utf8);
 }
 
 const platform::DirEntry *Find(const std::vector<platform::DirEntry> &entries, const std::string &name)
