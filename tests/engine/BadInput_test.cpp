@@ -59,9 +59,7 @@ TEST_F(EngineTest, DamagedFilesPlayToTheirEndAndSync)
         if (!h)
             continue;
         std::atomic<int> ends{0};
-        BASS_ChannelSetSync(
-            h, BASS_SYNC_END, 0, [](HSYNC, DWORD, DWORD, void *u) { ++*static_cast<std::atomic<int> *>(u); },
-            &ends);
+        BASS_ChannelSetSync(h, BASS_SYNC_END, 0, CountEnd, &ends);
         QWORD length = BASS_ChannelGetLength(h);
         // The last half second, where truncated files break off.
         QWORD tail = QWORD(44100) * 4 / 2;
