@@ -2,6 +2,7 @@
 // error code, or decode as far as they go and then end.
 #include "EngineTest.h"
 #include "tests/support/HostileCorpus.h"
+#include "tests/support/PosixOnly.h"
 
 #include <cstdio>
 #include <cstring>
@@ -91,6 +92,7 @@ TEST_F(EngineTest, RandomBytesNeverDecodeAsMpeg)
 // not wait for a writer that never comes, nor a folder pass for a file.
 TEST_F(EngineTest, FifosAndFoldersAreRefusedWithoutWaiting)
 {
+    KLANG_POSIX_ONLY();
     fixtures::TempDir dir;
     std::vector<std::string> paths = {dir.Mkdir("Ordner.mp3")};
     for (const char *name : {"fifo.mp3", "fifo.ogg", "fifo.wav", "fifo.flac", "fifo.opus"})

@@ -3,6 +3,7 @@
 #include "library/Mp3FileUtils.h"
 #include "tests/support/Fixtures.h"
 #include "tests/support/Id3Writer.h"
+#include "tests/support/PosixOnly.h"
 
 #include <cerrno>
 #include <cstring>
