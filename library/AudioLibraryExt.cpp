@@ -5,6 +5,7 @@
 #include "platform/Hooks.h"
 #include "platform/Names.h"
 #include "platform/Text.h"
+#include "platform/Threads.h"
 
 #include <atomic>
 #include <chrono>
@@ -13,8 +14,6 @@
 #include <list>
 #include <memory>
 #include <mutex>
-#include <pthread.h>
-#include <sched.h>
 #include <string_view>
 #include <thread>
 #include <unordered_map>
@@ -37,32 +36,6 @@ struct Shared {
     std::chrono::steady_clock::time_point lastHandOver;
     bool closed = false;
 };
-
-// Whether this process may take a thread back from idle to normal priority.
-// Without CAP_SYS_NICE or a large RLIMIT_NICE the way back is refused, and a
-// worker left at idle priority would crawl through a busy machine's queue;
-// such a worker keeps normal priority throughout.
-bool CanLeaveIdlePriority()
-{
-    static const bool allowed = [] {
-        bool ok = false;
-        std::thread probe([&ok] {
-            sched_param param{};
-            if (pthread_setschedparam(pthread_self(), SCHED_IDLE, &param) != 0)
-                return;
-            ok = pthread_setschedparam(pthread_self(), SCHED_OTHER, &param) == 0;
-        });
-        probe.join();
-        return ok;
-    }();
-    return allowed;
-}
-
-void SetIdlePriority(bool idle)
-{
-    sched_param param{};
-    pthread_setschedparam(pthread_self(), idle ? SCHED_IDLE : SCHED_OTHER, &param);
-}
 
 // The stop request of the worker that runs on this thread, so that the
 // readers it calls give up a long read when the program ends; null on other
@@ -244,9 +217,9 @@ void TAudioLibraryThread::WaitFor()
 void TAudioLibraryThread::Impl::Execute()
 {
     auto &lib = *library.impl;
-    pthread_setname_np(pthread_self(), "AudioLibrary");
+    platform::SetThreadName("AudioLibrary");
     workerStopRequest = &terminated;
-    const bool switchPriority = CanLeaveIdlePriority();
+    const bool switchPriority = platform::CanLeaveIdlePriority();
     bool idle = false;
     while (!terminated) {
         std::string fileName;
@@ -260,7 +233,7 @@ void TAudioLibraryThread::Impl::Execute()
                 if (!lib.Queue.empty())
                     continue;
                 if (switchPriority && !idle) {
-                    SetIdlePriority(true);
+                    platform::SetIdlePriority(true);
                     idle = true;
                 }
                 lib.queued.wait_for(lock, std::chrono::milliseconds(100),
@@ -271,7 +244,7 @@ void TAudioLibraryThread::Impl::Execute()
             id = lib.Queue.front().id;
         }
         if (idle) {
-            SetIdlePriority(false);
+            platform::SetIdlePriority(false);
             idle = false;
         }
         const TAudioInfo *record = nullptr;

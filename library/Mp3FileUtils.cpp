@@ -1,6 +1,5 @@
 #include "library/Mp3FileUtils.h"
 
-#include "platform/Files.h"
 #include "platform/Hooks.h"
 #include "platform/Text.h"
 
@@ -8,8 +7,15 @@
 #include <cerrno>
 #include <cstring>
 #include <string_view>
+#if defined(_WIN32)
+#include "platform/SysFile.h"
+#else
+#include "platform/Files.h"
+
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 // ---------------------------------------------------------------- streams
 
@@ -49,6 +55,23 @@ int64_t TMemoryStream::GetSize()
     return static_cast<int64_t>(data.size());
 }
 
+#if defined(_WIN32)
+// The system part lives in platform/: UTF-16 names, the share mode and the
+// system's own error texts.
+TTntFileStream::TTntFileStream(const std::u16string &fileName)
+{
+    std::string error;
+    handle = platform::OpenForSharedReading(fileName, size, error);
+    if (!handle)
+        throw EFOpenError(error);
+}
+
+TTntFileStream::~TTntFileStream()
+{
+    if (handle)
+        platform::CloseFile(handle);
+}
+#else
 namespace {
 
 // The full path as the user would read it: relative paths are taken from the
@@ -126,6 +149,8 @@ TTntFileStream::~TTntFileStream()
     platform::CloseFile(fd);
 }
 
+#endif
+
 int64_t TTntFileStream::Seek(int64_t offset, TSeekOrigin origin)
 {
     int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? position : size;
@@ -134,6 +159,14 @@ int64_t TTntFileStream::Seek(int64_t offset, TSeekOrigin origin)
     return position;
 }
 
+#if defined(_WIN32)
+int64_t TTntFileStream::Read(void *buffer, int64_t count)
+{
+    int64_t done = platform::ReadFileAt(handle, buffer, count, position);
+    position += done;
+    return done;
+}
+#else
 int64_t TTntFileStream::Read(void *buffer, int64_t count)
 {
     int64_t done = 0;
@@ -151,16 +184,25 @@ int64_t TTntFileStream::Read(void *buffer, int64_t count)
     return done;
 }
 
+#endif
+
 int64_t TTntFileStream::GetSize()
 {
     return size;
 }
 
+#if defined(_WIN32)
+bool UnicodeFileExists(const std::u16string &fileName)
+{
+    return platform::FileExists(fileName);
+}
+#else
 bool UnicodeFileExists(const std::u16string &fileName)
 {
     struct stat st;
     return ::stat(platform::Utf16ToUtf8(fileName).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
+#endif
 
 // ---------------------------------------------------------------- ID3v2
 

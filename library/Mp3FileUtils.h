@@ -78,7 +78,8 @@ public:
     int64_t GetSize() override;
 
 private:
-    int fd = -1;
+    int fd = -1;            // POSIX
+    void *handle = nullptr; // Windows
     // Kept here rather than in the kernel: every read is a pread at this offset.
     int64_t position = 0;
     int64_t size = 0; // taken when the file is opened

@@ -2,12 +2,14 @@
 
 #include <climits>
 #include <cstdlib>
-#include <dirent.h>
 #include <fstream>
 #include <memory>
 #include <set>
 #include <sstream>
+#if !defined(_WIN32)
+#include <dirent.h>
 #include <unistd.h>
+#endif
 
 namespace platform {
 
@@ -211,6 +213,7 @@ Volume MakeVolume(const DriveSource &source, const MountEntry &entry)
     return v;
 }
 
+#if !defined(_WIN32)
 std::string ReadFile(const char *path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -253,6 +256,7 @@ DriveSource MachineDriveSource()
     };
     return source;
 }
+#endif
 
 std::optional<DriveSource> &TestSource()
 {
@@ -349,8 +353,30 @@ DriveSource CurrentDriveSource()
 {
     if (TestSource())
         return *TestSource();
+#if defined(_WIN32)
+    return {}; // Windows has drive letters, not a mount table: see Drives_win.cpp
+#else
     return MachineDriveSource();
+#endif
 }
+
+#if !defined(_WIN32)
+TDriveArray SystemDrives()
+{
+    return MakeDrives(CurrentDriveSource());
+}
+
+TDriveKind SystemDriveKind(const std::string &root)
+{
+    if (root.empty())
+        return dkUnknown;
+    const std::string wanted = root.back() == '/' ? root : root + "/";
+    for (const auto &volume : ListVolumes(CurrentDriveSource()))
+        if (volume.root == wanted)
+            return volume.kind;
+    return dkUnknown;
+}
+#endif
 
 void SetDriveSourceForTesting(std::optional<DriveSource> source)
 {

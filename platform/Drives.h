@@ -7,7 +7,7 @@
 // removable flags of the disks, so that tables of other machines can be fed in.
 #pragma once
 
-#include "library/FileExt.h"
+#include "platform/DriveTypes.h"
 
 #include <functional>
 #include <map>
@@ -61,6 +61,14 @@ std::string LabelOf(const DriveSource &source, const std::string &device);
 // optical drives; a drive whose label is empty is named after its kind.
 TDriveArray MakeDrives(const DriveSource &source, const LabelQuery &label);
 TDriveArray MakeDrives(const DriveSource &source);
+
+// The drives of this computer as the tree lists them: on Linux the mount
+// table's (or the test source's), on Windows the drive letters in the order
+// of GetLogicalDriveStringsW, named by their volume labels.
+TDriveArray SystemDrives();
+// The kind of the drive whose root is the given folder ("/media/STICK/",
+// "D:\"); unknown when no drive has that root.
+TDriveKind SystemDriveKind(const std::string &root);
 
 // The source of this machine, or the one set for testing.
 DriveSource CurrentDriveSource();

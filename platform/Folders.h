@@ -7,8 +7,9 @@
 
 namespace platform {
 
-// One entry of a folder, with the attributes the Windows side reports for a
-// find-first/next match. Links are followed: a link to a folder is a folder.
+// One entry of a folder, with the attributes of a find-first/next match. On
+// Windows they are the entry's own attribute bits; on Linux they are carried
+// over as below. Links are followed: a link to a folder is a folder.
 struct DirEntry {
     std::string name;
     bool hidden = false;   // the name starts with "."
@@ -24,8 +25,11 @@ struct DirEntry {
 std::vector<DirEntry> ListFolder(const std::string &folder);
 
 // The path of a per-user shell folder without a trailing "/", empty when the
-// name is unknown or there is no such folder. "AppData" is the configuration
-// folder: $XDG_CONFIG_HOME when it is set and absolute, else $HOME/.config.
+// name is unknown or there is no such folder. On Linux "AppData" is the
+// configuration folder: $XDG_CONFIG_HOME when it is set and absolute, else
+// $HOME/.config. On Windows every name is a value of the current user's
+// registry key "...\Explorer\Shell Folders", returned as stored; a value of
+// another type than a string is a std::runtime_error.
 std::string ShellFolder(const std::string &name);
 
 } // namespace platform

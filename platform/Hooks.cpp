@@ -1,12 +1,19 @@
 #include "platform/Hooks.h"
 
 #include <atomic>
+#include <climits>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
+
+#if defined(_WIN32)
+#include "platform/WideText.h"
+
+#include <windows.h>
+#else
 #include <unistd.h>
-#include <climits>
+#endif
 
 namespace platform {
 
@@ -165,6 +172,25 @@ WaitCursor::~WaitCursor()
         hooks.waitCursor(false);
 }
 
+#if defined(_WIN32)
+std::string ProgramFolder()
+{
+    // Long paths are fine: grow the buffer until the whole name fits.
+    std::wstring buf(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+        if (n == 0)
+            return ".\\";
+        if (n < buf.size()) {
+            buf.resize(n);
+            break;
+        }
+        buf.resize(buf.size() * 2);
+    }
+    const std::string path = WideToUtf8(buf);
+    return path.substr(0, path.find_last_of("\\/") + 1);
+}
+#else
 std::string ProgramFolder()
 {
     char buf[PATH_MAX];
@@ -174,5 +200,6 @@ std::string ProgramFolder()
     std::string path(buf, static_cast<size_t>(n));
     return path.substr(0, path.rfind('/') + 1);
 }
+#endif
 
 } // namespace platform

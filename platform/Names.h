@@ -1,5 +1,6 @@
 // File-name helpers shared by the playlist, the player, the audio library
-// and the track list. Paths use "/" as their only separator. Pure functions.
+// and the track list. Paths use "/" as their only separator; on Windows "\",
+// "/" and a drive's ":" end a folder part. Pure functions.
 #pragma once
 
 #include <string>
@@ -16,6 +17,14 @@ std::string NameWithoutFolderAndExt(const std::string &fileName);
 
 // Everything up to and including the last "/"; empty when there is none.
 std::string FolderPart(const std::string &path);
+
+// The separator the system writes between folders, and at the end of a
+// folder path.
+#if defined(_WIN32)
+inline constexpr const char *PathDelimiter = "\\";
+#else
+inline constexpr const char *PathDelimiter = "/";
+#endif
 
 // The file-name suffix of shared libraries, the engine's plug-ins included.
 #if defined(_WIN32)

@@ -3,8 +3,12 @@
 #include <clocale>
 #include <cstring>
 #include <cwctype>
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <langinfo.h>
 #include <locale.h>
+#endif
 
 namespace platform {
 
@@ -68,6 +72,28 @@ void appendUtf8(std::string &out, char32_t cp)
     }
 }
 
+#if defined(_WIN32)
+// Windows maps case by the user's locale on UTF-16; code points outside the
+// basic plane go through as their surrogate pair.
+char32_t lower(char32_t cp)
+{
+    if (cp < 0x80)
+        return cp >= 'A' && cp <= 'Z' ? cp + 32 : cp;
+    wchar_t units[2];
+    DWORD n = 1;
+    if (cp >= 0x10000) {
+        units[0] = static_cast<wchar_t>(0xD800 + ((cp - 0x10000) >> 10));
+        units[1] = static_cast<wchar_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        n = 2;
+    } else {
+        units[0] = static_cast<wchar_t>(cp);
+    }
+    CharLowerBuffW(units, n);
+    if (n == 2)
+        return 0x10000 + ((char32_t(units[0]) - 0xD800) << 10) + (char32_t(units[1]) - 0xDC00);
+    return units[0];
+}
+#else
 // The user's character classification locale when it is UTF-8, otherwise
 // C.UTF-8, so that case mapping covers every code point either way.
 locale_t caseLocale()
@@ -92,6 +118,7 @@ char32_t lower(char32_t cp)
         return cp >= 'A' && cp <= 'Z' ? cp + 32 : cp;
     return static_cast<char32_t>(towlower_l(static_cast<wint_t>(cp), caseLocale()));
 }
+#endif
 
 } // namespace
 

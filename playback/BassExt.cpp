@@ -55,7 +55,8 @@ bool IsPluginCandidate(const std::string &name)
 
 } // namespace
 
-TBassController::TBassController() : TBassController(platform::ProgramFolder() + "bass/")
+TBassController::TBassController()
+    : TBassController(platform::ProgramFolder() + "bass" + platform::PathDelimiter)
 {
 }
 

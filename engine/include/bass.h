@@ -18,19 +18,35 @@
 extern "C" {
 #endif
 
+/* Functions and callbacks use the 32-bit Windows interface's calling
+ * convention (stdcall); elsewhere both macros add nothing. */
 #if defined(_WIN32)
-#define BASSDEF(f) __declspec(dllexport) f
+#if defined(KLANG_BUILDING_ENGINE)
+#define BASSDEF(f) __declspec(dllexport) f __stdcall
+#else
+#define BASSDEF(f) f __stdcall
+#endif
 #define BASS_CALLBACK __stdcall
 #else
 #define BASSDEF(f) __attribute__((visibility("default"))) f
 #define BASS_CALLBACK
 #endif
 
+/* The integer types are those of <windows.h> there (DWORD is an unsigned
+ * long), so both headers may be included together; elsewhere they have the
+ * same widths. */
+#if defined(_WIN32)
+typedef unsigned char BYTE;
+typedef unsigned short WORD;
+typedef unsigned long DWORD;
+typedef int BOOL;
+#else
 typedef uint8_t BYTE;
 typedef uint16_t WORD;
 typedef uint32_t DWORD;
-typedef uint64_t QWORD;
 typedef int BOOL;
+#endif
+typedef uint64_t QWORD;
 #ifndef TRUE
 #define TRUE 1
 #define FALSE 0

@@ -21,6 +21,13 @@ extern "C" {
 #define KLANG_PLUGIN_API 1
 #define KLANG_PLUGIN_ENTRY_NAME "KlangPluginEntry"
 
+/* How a plug-in exports its entry point. */
+#if defined(_WIN32)
+#define KLANG_PLUGIN_EXPORT __declspec(dllexport)
+#else
+#define KLANG_PLUGIN_EXPORT __attribute__((visibility("default")))
+#endif
+
 typedef struct KLANG_STREAM_FORMAT {
     DWORD rate;     /* frames per second */
     DWORD channels; /* 1 .. 8 */

@@ -1,4 +1,5 @@
 #include "Output.h"
+#include "SysAudio.h"
 
 #include "Engine.h"
 #include "Error.h"
@@ -130,9 +131,7 @@ std::unique_ptr<SdlAudio> SdlAudio::Start()
     if (const char *chosen = std::getenv("SDL_AUDIODRIVER"); chosen && *chosen)
         drivers.push_back(chosen);
     else
-        // SDL's PipeWire back-end stutters on some systems; PipeWire also
-        // serves the PulseAudio protocol.
-        drivers = {"pulseaudio", "alsa"};
+        drivers = PreferredAudioDrivers();
     for (const std::string &name : drivers) {
         if (!Usable(name.c_str()))
             continue;

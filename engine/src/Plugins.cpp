@@ -2,9 +2,8 @@
 
 #include "Decoder.h"
 #include "Error.h"
-#include "platform/Files.h"
+#include "SysLibrary.h"
 
-#include <dlfcn.h>
 #include <mutex>
 #include <vector>
 
@@ -63,23 +62,15 @@ HPLUGIN LoadPlugin(const char *file)
         SetError(BASS_ERROR_FILEOPEN);
         return 0;
     }
-    // dlopen would wait on a FIFO named like a plug-in; only regular files go to it.
-    int error = 0;
-    int fd = platform::OpenRegularFile(file, error);
-    if (fd < 0) {
-        SetError(BASS_ERROR_FILEOPEN);
-        return 0;
-    }
-    platform::CloseFile(fd);
-    void *library = dlopen(file, RTLD_NOW | RTLD_LOCAL);
+    void *library = LoadSharedLibrary(file);
     if (!library) {
         SetError(BASS_ERROR_FILEOPEN);
         return 0;
     }
-    auto entry = reinterpret_cast<KLANG_PLUGIN_ENTRY>(dlsym(library, KLANG_PLUGIN_ENTRY_NAME));
+    auto entry = reinterpret_cast<KLANG_PLUGIN_ENTRY>(SharedLibrarySymbol(library, KLANG_PLUGIN_ENTRY_NAME));
     const KLANG_PLUGIN *plugin = entry ? entry() : nullptr;
     if (!plugin || !Usable(plugin)) {
-        dlclose(library);
+        UnloadSharedLibrary(library);
         SetError(BASS_ERROR_FILEFORM);
         return 0;
     }
@@ -88,7 +79,7 @@ HPLUGIN LoadPlugin(const char *file)
     for (size_t i = 0; i < plugins.size(); ++i) {
         if (plugins[i].library == library) {
             // Loading the same plug-in twice hands out the first handle.
-            dlclose(library);
+            UnloadSharedLibrary(library);
             SetError(BASS_OK);
             return kPluginTag | static_cast<HPLUGIN>(i + 1);
         }

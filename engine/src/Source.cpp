@@ -1,6 +1,6 @@
 #include "Source.h"
 
-#include "platform/Files.h"
+#include "SysFile.h"
 
 #include <algorithm>
 #include <cstring>
@@ -10,7 +10,7 @@ namespace klang {
 
 std::unique_ptr<Source> Source::OpenFile(const char *path, uint64_t offset, uint64_t length)
 {
-    FILE *f = platform::OpenRegularFileStream(path);
+    FILE *f = OpenForReading(path);
     if (!f)
         return nullptr;
     struct stat st;

@@ -2,6 +2,7 @@
 // error code, or decode as far as they go and then end.
 #include "EngineTest.h"
 #include "tests/support/HostileCorpus.h"
+#include "tests/support/PosixOnly.h"
 
 #include <cstdio>
 #include <cstring>
@@ -59,9 +60,7 @@ TEST_F(EngineTest, DamagedFilesPlayToTheirEndAndSync)
         if (!h)
             continue;
         std::atomic<int> ends{0};
-        BASS_ChannelSetSync(
-            h, BASS_SYNC_END, 0, [](HSYNC, DWORD, DWORD, void *u) { ++*static_cast<std::atomic<int> *>(u); },
-            &ends);
+        BASS_ChannelSetSync(h, BASS_SYNC_END, 0, CountEnd, &ends);
         QWORD length = BASS_ChannelGetLength(h);
         // The last half second, where truncated files break off.
         QWORD tail = QWORD(44100) * 4 / 2;
@@ -93,6 +92,7 @@ TEST_F(EngineTest, RandomBytesNeverDecodeAsMpeg)
 // not wait for a writer that never comes, nor a folder pass for a file.
 TEST_F(EngineTest, FifosAndFoldersAreRefusedWithoutWaiting)
 {
+    KLANG_POSIX_ONLY();
     fixtures::TempDir dir;
     std::vector<std::string> paths = {dir.Mkdir("Ordner.mp3")};
     for (const char *name : {"fifo.mp3", "fifo.ogg", "fifo.wav", "fifo.flac", "fifo.opus"})

@@ -12,6 +12,12 @@ namespace {
 const char *const kFiles[] = {"short-0.3s.wav",        "tone-44100-cbr128.mp3", "tone-22050-mono.ogg",
                               "tone-44100-stereo.aif", "tone-22050-mpeg2.mp3",  "tone-44100-24bit.wav"};
 
+void BASS_CALLBACK CountEndAndAskPosition(HSYNC, DWORD channel, DWORD, void *user)
+{
+    ++*static_cast<std::atomic<int> *>(user);
+    BASS_ChannelGetPosition(channel);
+}
+
 TEST_F(EngineTest, OpeningMeasuringAndFreeingWhilePlaying)
 {
     std::atomic<bool> stop{false};
@@ -50,13 +56,7 @@ TEST_F(EngineTest, OpeningMeasuringAndFreeingWhilePlaying)
                 continue;
             }
             BASS_ChannelSetAttributes(h, -1, 100, -101);
-            BASS_ChannelSetSync(
-                h, BASS_SYNC_END, 0,
-                [](HSYNC, DWORD ch, DWORD, void *u) {
-                    ++*static_cast<std::atomic<int> *>(u);
-                    BASS_ChannelGetPosition(ch);
-                },
-                &ends);
+            BASS_ChannelSetSync(h, BASS_SYNC_END, 0, CountEndAndAskPosition, &ends);
             BASS_ChannelPlay(h, TRUE);
             std::this_thread::sleep_for(milliseconds(20));
             BASS_ChannelPause(h);

@@ -5,6 +5,7 @@
 #include "bass.h"
 #include "tests/support/Fixtures.h"
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -86,6 +87,12 @@ inline double Amplitude(const std::vector<double> &x)
     for (double v : x)
         sum += v * v;
     return x.empty() ? 0 : std::sqrt(2 * sum / double(x.size()));
+}
+
+// An end sync that counts into the std::atomic<int> it is given.
+inline void BASS_CALLBACK CountEnd(HSYNC, DWORD, DWORD, void *user)
+{
+    ++*static_cast<std::atomic<int> *>(user);
 }
 
 // Waits up to timeout for done(); true when it came true.

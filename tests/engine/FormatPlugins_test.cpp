@@ -4,6 +4,7 @@
 #include "EngineTest.h"
 
 #include "platform/Hooks.h"
+#include "platform/Names.h"
 
 #include <atomic>
 #include <cstring>
@@ -18,8 +19,11 @@ protected:
     void SetUp() override
     {
         EngineTest::SetUp();
-        for (const char *name : {"bassflac.so", "bassopus.so"})
-            ASSERT_NE(BASS_PluginLoad((platform::ProgramFolder() + "bass/" + name).c_str(), 0), 0u) << name;
+        for (const char *name : {"bassflac", "bassopus"}) {
+            const std::string file =
+                platform::ProgramFolder() + "bass/" + name + platform::SharedLibrarySuffix;
+            ASSERT_NE(BASS_PluginLoad(file.c_str(), 0), 0u) << name;
+        }
     }
 
     static HSTREAM Decoder(const std::string &path)
@@ -157,11 +161,6 @@ TEST_F(FormatPluginTest, OpusSeeksToTheExactFrame)
         EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ENDED);
         BASS_StreamFree(h);
     }
-}
-
-void BASS_CALLBACK CountEnd(HSYNC, DWORD, DWORD, void *user)
-{
-    ++*static_cast<std::atomic<int> *>(user);
 }
 
 TEST_F(FormatPluginTest, FlacAndOpusPlayToTheEndWithOneEndSync)

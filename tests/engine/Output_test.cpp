@@ -37,7 +37,7 @@ struct Ends {
     std::atomic<HSTREAM> next{0}; // played by the end callback when set
 };
 
-void CALLBACK_Ended(HSYNC, DWORD, DWORD, void *user)
+void BASS_CALLBACK CALLBACK_Ended(HSYNC, DWORD, DWORD, void *user)
 {
     auto *ends = static_cast<Ends *>(user);
     if (HSTREAM next = ends->next.exchange(0))

@@ -20,7 +20,7 @@ struct EndLog {
     std::atomic<DWORD> channel{0};
 };
 
-void CALLBACK_End(HSYNC, DWORD channel, DWORD, void *user)
+void BASS_CALLBACK CALLBACK_End(HSYNC, DWORD channel, DWORD, void *user)
 {
     auto *log = static_cast<EndLog *>(user);
     log->position = BASS_ChannelGetPosition(channel);
@@ -148,6 +148,15 @@ struct FreeRace {
     std::atomic<int> late{0};
 };
 
+// An end sync that takes a while and notes whether it ran after the free.
+void BASS_CALLBACK SlowEnd(HSYNC, DWORD, DWORD, void *user)
+{
+    auto *r = static_cast<FreeRace *>(user);
+    std::this_thread::sleep_for(milliseconds(5));
+    if (r->freed.load())
+        ++r->late;
+}
+
 TEST_F(EngineTest, NoSyncFiresAfterStreamFreeReturned)
 {
     // Free streams right around their end, from another thread than the
@@ -156,15 +165,7 @@ TEST_F(EngineTest, NoSyncFiresAfterStreamFreeReturned)
         HSTREAM h = Open("short-0.3s-c.wav");
         ASSERT_NE(h, 0u);
         FreeRace race;
-        BASS_ChannelSetSync(
-            h, BASS_SYNC_END, 0,
-            [](HSYNC, DWORD, DWORD, void *u) {
-                auto *r = static_cast<FreeRace *>(u);
-                std::this_thread::sleep_for(milliseconds(5));
-                if (r->freed.load())
-                    ++r->late;
-            },
-            &race);
+        BASS_ChannelSetSync(h, BASS_SYNC_END, 0, SlowEnd, &race);
         ASSERT_TRUE(BASS_ChannelSetPosition(h, BASS_ChannelGetLength(h) - 4 * 441));
         ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
         std::this_thread::sleep_for(microseconds(500 * round + 3000));

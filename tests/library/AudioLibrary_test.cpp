@@ -5,6 +5,7 @@
 #include "tests/support/Fixtures.h"
 #include "tests/support/HostileCorpus.h"
 #include "tests/support/Id3Writer.h"
+#include "tests/support/PosixOnly.h"
 #include "tests/support/TestHooks.h"
 
 #include "bass.h"
@@ -15,12 +16,14 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <pthread.h>
 #include <sched.h>
+#endif
 #include <set>
-#include <sys/stat.h>
 #include <thread>
-#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -260,6 +263,7 @@ TEST_F(AudioLibraryTest, TwoSpellingsGiveTwoRecords)
 
 TEST_F(AudioLibraryTest, OnlyExistingRegularFilesAreQueued)
 {
+    KLANG_POSIX_ONLY();
     std::string folder = dir.Mkdir("folder.mp3");
     folder.pop_back();
     std::string fifo = dir.path() + "x.mp3";
@@ -280,6 +284,7 @@ TEST_F(AudioLibraryTest, OnlyExistingRegularFilesAreQueued)
 
 TEST_F(AudioLibraryTest, AnMp3TheFileStreamCannotOpenIsMeasuredByTheEngine)
 {
+    KLANG_POSIX_ONLY();
     using namespace id3writer;
     std::string tagged = Tag(3, TextFrame(3, "TIT2", 0, "Nie gelesen")) + Mp3Audio();
     std::string locked = dir.Write("locked.mp3", tagged);
@@ -296,6 +301,7 @@ TEST_F(AudioLibraryTest, AnMp3TheFileStreamCannotOpenIsMeasuredByTheEngine)
 // as with any other name, through the stream's UTF-16 path and the engine.
 TEST_F(AudioLibraryTest, NamesThatAreNotUtf8GetTheSameRecordAsTheirUtf8Copies)
 {
+    KLANG_POSIX_ONLY();
     std::string latin1 = hostile::MakeLatin1Named(dir.path());
     ASSERT_FALSE(latin1.empty());
     std::string utf8 = dir.Write("M\u00fcller.mp3", fixtures::ReadFile(latin1));
@@ -326,6 +332,7 @@ TEST_F(AudioLibraryTest, NamesThatAreNotUtf8GetTheSameRecordAsTheirUtf8Copies)
 // must not wait for a writer.
 TEST_F(AudioLibraryTest, AFifoGetsANegativeLengthWithoutWaiting)
 {
+    KLANG_POSIX_ONLY();
     for (const char *name : {"fifo.mp3", "fifo.ogg", "fifo.flac"}) {
         SCOPED_TRACE(name);
         std::string fifo = hostile::MakeFifo(dir.path(), name);
@@ -483,6 +490,32 @@ TEST_F(AudioLibraryTest, AHundredFilesQueuedWhileTheWorkerRunsGiveOneRecordEach)
         EXPECT_EQ(library->GetInfo(f), record[f]);
 }
 
+#if defined(_WIN32)
+TEST_F(AudioLibraryTest, TheWorkerIdlesAtIdlePriorityAndWorksAtNormal)
+{
+    Gate gate;
+    std::atomic<HANDLE> worker{nullptr};
+    library->SetReader([&](const std::string &name, TAudioInfo &out) {
+        HANDLE self = nullptr;
+        DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &self,
+                        THREAD_QUERY_INFORMATION, FALSE, 0);
+        if (HANDLE old = worker.exchange(self))
+            CloseHandle(old);
+        gate.Wait();
+        TAudioLibrary::ReadInfo(name, out);
+    });
+    library->QueueFile(dir.Copy("short-0.3s.wav", "a.wav"), -1);
+    gate.AwaitReached();
+    EXPECT_EQ(GetThreadPriority(worker.load()), THREAD_PRIORITY_NORMAL);
+    gate.Open();
+    ASSERT_TRUE(WaitForAnnouncements(1));
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(GetThreadPriority(worker.load()), THREAD_PRIORITY_IDLE);
+    library.reset();
+    CloseHandle(worker.load());
+}
+
+#else
 TEST_F(AudioLibraryTest, TheWorkerIdlesAtIdlePriorityAndWorksAtNormal)
 {
     // Whether this process may bring a thread back from idle priority; a
@@ -515,6 +548,7 @@ TEST_F(AudioLibraryTest, TheWorkerIdlesAtIdlePriorityAndWorksAtNormal)
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(policy(), canSwitch ? SCHED_IDLE : SCHED_OTHER);
 }
+#endif
 
 TEST_F(AudioLibraryTest, AnAnnouncementGoesToTheReceiverBoundWhenItArrives)
 {

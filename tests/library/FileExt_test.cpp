@@ -2,12 +2,11 @@
 
 #include "platform/Drives.h"
 #include "tests/support/Fixtures.h"
+#include "tests/support/PosixOnly.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -46,6 +45,7 @@ TEST(FileExt, KindNames)
 
 TEST(FileExt, DrivesAndKindsComeFromTheSameSource)
 {
+    KLANG_POSIX_ONLY(); // the mount table
     FakeDrives fake(TwoDisksAndAFloppy());
     const auto drives = GetDrives();
     ASSERT_EQ(drives.size(), 3u);
@@ -63,6 +63,7 @@ TEST(FileExt, DrivesAndKindsComeFromTheSameSource)
 
 TEST(FileExt, DrivesOfThisMachine)
 {
+    KLANG_POSIX_ONLY(); // the mount table
     const auto drives = GetDrives();
     ASSERT_FALSE(drives.empty());
     EXPECT_EQ(drives[0]->Root, "/");
@@ -78,6 +79,7 @@ TEST(FileExt, DrivesOfThisMachine)
 
 TEST(FileExt, FoldersOfATree)
 {
+    KLANG_POSIX_ONLY();
     fixtures::TempDir tmp;
     const std::string &root = tmp.path();
     tmp.Mkdir("Rock");

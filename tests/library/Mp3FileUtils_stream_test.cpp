@@ -1,11 +1,10 @@
 #include "library/Mp3FileUtils.h"
 #include "platform/Text.h"
 #include "tests/support/Fixtures.h"
+#include "tests/support/PosixOnly.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -50,6 +49,7 @@ TEST(TntFileStream, ReadsSeeksAndReportsItsSize)
 
 TEST(TntFileStream, OpenErrorsNameTheFullPathAndTheReason)
 {
+    KLANG_POSIX_ONLY(); // the texts are strerror's
     fixtures::TempDir dir;
     EXPECT_EQ(OpenError(dir.path() + "fehlt.mp3"),
               "Datei " + dir.path() + "fehlt.mp3 kann nicht geöffnet werden. No such file or directory");
@@ -76,6 +76,7 @@ TEST(TntFileStream, OpenErrorsNameTheFullPathAndTheReason)
 // A FIFO named like an audio file neither counts as a file nor blocks the reader.
 TEST(TntFileStream, FifosAreRefusedWithoutWaiting)
 {
+    KLANG_POSIX_ONLY();
     fixtures::TempDir dir;
     std::string fifo = dir.path() + "pipe.mp3";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -87,6 +88,7 @@ TEST(TntFileStream, FifosAreRefusedWithoutWaiting)
 
 TEST(UnicodeFileExists, OnlyRegularFilesAfterFollowingLinks)
 {
+    KLANG_POSIX_ONLY();
     fixtures::TempDir dir;
     std::string file = dir.Write("Lied ä.mp3", "x");
     EXPECT_TRUE(UnicodeFileExists(U(file)));

@@ -1,19 +1,26 @@
 // The engine controller against the engine double: version check, device,
 // plug-in folder, extensions, dialog filter and the extension test.
+#include "platform/Names.h"
 #include "playback/BassExt.h"
 #include "tests/support/EngineDouble.h"
 #include "tests/support/Fixtures.h"
+#include "tests/support/PosixOnly.h"
 #include "tests/support/TestHooks.h"
 
 #include "platform/Hooks.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 namespace ed = engine_double;
 
 namespace {
+
+// A shared library's file name on this system.
+std::string Lib(const char *stem)
+{
+    return std::string(stem) + platform::SharedLibrarySuffix;
+}
 
 const std::string A = "*.wav; *.mp3; *.mp2; *.mp1; *.ogg; *.ogv; *.oga; *.ogx; *.ogm; *.aif; *.aiff";
 const std::string F =
@@ -76,17 +83,17 @@ TEST_F(BassControllerTest, InitialisesTheDefaultDeviceWithoutComplaint)
 
 TEST_F(BassControllerTest, OneFlacPluginAddsItsExtensionAndFilterEntry)
 {
-    Plugin("bassflac.so", {{0x10900, "FLAC", "*.flac"}});
+    Plugin(Lib("bassflac"), {{0x10900, "FLAC", "*.flac"}});
     TBassController controller(folder.path());
     EXPECT_EQ(controller.Extensions, BuiltInsAnd({".flac"}));
     EXPECT_EQ(controller.Filter, FilterWith("; *.flac", "|FLAC (*.flac)|*.flac"));
     EXPECT_EQ(ed::CallsTo("BASS_PluginLoad"),
-              (std::vector<ed::Call>{{"BASS_PluginLoad", folder.path() + "bassflac.so", 0}}));
+              (std::vector<ed::Call>{{"BASS_PluginLoad", folder.path() + Lib("bassflac"), 0}}));
 }
 
 TEST_F(BassControllerTest, PatternListsWithAndWithoutBlanks)
 {
-    Plugin("bassmulti.so",
+    Plugin(Lib("bassmulti"),
            {{1, "Tracker", "*.mod;*.xm;*.it"}, {2, "Empty", ""}, {3, "Spaced", "  *.ape ; *.mac\t*.apl;; "}});
     TBassController controller(folder.path());
     EXPECT_EQ(controller.Extensions, BuiltInsAnd({".mod", ".xm", ".it", ".ape", ".mac", ".apl"}));
@@ -97,14 +104,15 @@ TEST_F(BassControllerTest, PatternListsWithAndWithoutBlanks)
 
 TEST_F(BassControllerTest, OnlyBassSharedLibrariesAreTriedAndRefusedOnesSkipped)
 {
-    folder.Write("bass.so", "engine");     // the engine itself: no plug-in entry
-    folder.Write("bassnot.so", "garbage"); // refused by the engine
-    folder.Write("notbass.so", "x");
-    folder.Write("bassflac.so.bak", "x");
+    KLANG_POSIX_ONLY();
+    folder.Write(Lib("bass"), "engine");     // the engine itself: no plug-in entry
+    folder.Write(Lib("bassnot"), "garbage"); // refused by the engine
+    folder.Write(std::string("notbass") + platform::SharedLibrarySuffix, "x");
+    folder.Write(Lib("bassflac") + ".bak", "x");
     folder.Write("BASSX.SO", "x");
-    folder.Mkdir("bassdir.so");
-    ASSERT_EQ(mkfifo((folder.path() + "bassfifo.so").c_str(), 0600), 0);
-    Plugin("bassopus.so", {{0, "Opus", "*.opus"}});
+    folder.Mkdir(Lib("bassdir"));
+    ASSERT_EQ(mkfifo((folder.path() + Lib("bassfifo")).c_str(), 0600), 0);
+    Plugin(Lib("bassopus"), {{0, "Opus", "*.opus"}});
 
     TBassController controller(folder.path());
     EXPECT_EQ(controller.Extensions, BuiltInsAnd({".opus"}));
@@ -114,9 +122,9 @@ TEST_F(BassControllerTest, OnlyBassSharedLibrariesAreTriedAndRefusedOnesSkipped)
     for (const ed::Call &call : ed::CallsTo("BASS_PluginLoad"))
         tried.push_back(call.args[0].ToString());
     std::sort(tried.begin(), tried.end());
-    EXPECT_EQ(tried, (std::vector<std::string>{"\"" + folder.path() + "bass.so\"",
-                                               "\"" + folder.path() + "bassnot.so\"",
-                                               "\"" + folder.path() + "bassopus.so\""}));
+    EXPECT_EQ(tried, (std::vector<std::string>{"\"" + folder.path() + Lib("bass") + "\"",
+                                               "\"" + folder.path() + Lib("bassnot") + "\"",
+                                               "\"" + folder.path() + Lib("bassopus") + "\""}));
     EXPECT_EQ(ed::CallsTo("BASS_PluginGetInfo").size(), 1u);
     EXPECT_TRUE(mainThread.Boxes().empty());
 }
@@ -124,7 +132,7 @@ TEST_F(BassControllerTest, OnlyBassSharedLibrariesAreTriedAndRefusedOnesSkipped)
 TEST_F(BassControllerTest, WrongVersionIsReportedButStartUpGoesOn)
 {
     ed::SetVersion(0x02020000);
-    Plugin("bassflac.so", {{0, "FLAC", "*.flac"}});
+    Plugin(Lib("bassflac"), {{0, "FLAC", "*.flac"}});
     TBassController controller(folder.path());
 
     auto boxes = mainThread.Boxes();
@@ -138,7 +146,7 @@ TEST_F(BassControllerTest, WrongVersionIsReportedButStartUpGoesOn)
 
 TEST_F(BassControllerTest, ExtensionTestIgnoresCaseAndLooksAtTheLastElementOnly)
 {
-    Plugin("bassflac.so", {{0, "FLAC", "*.flac"}});
+    Plugin(Lib("bassflac"), {{0, "FLAC", "*.flac"}});
     TBassController controller(folder.path());
     EXPECT_TRUE(controller.IsSupportedFile("/music/Song.MP3"));
     EXPECT_TRUE(controller.IsSupportedFile("/music/live.set.Flac"));

@@ -5,13 +5,12 @@
 #include "playback/BassExt.h"
 #include "playback/PlaylistExt.h"
 #include "tests/support/Fixtures.h"
+#include "tests/support/PosixOnly.h"
 #include "tests/support/TestHooks.h"
 
 #include "bass.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
 
 using namespace std::chrono_literals;
 
@@ -105,6 +104,7 @@ TEST_F(PlaylistTest, AssignKeepsDuplicatesAndQueuesEveryFile)
 
 TEST_F(PlaylistTest, LoadFolderTakesTheVisibleSupportedFilesInListingOrder)
 {
+    KLANG_POSIX_ONLY();
     dir.Copy("short-0.3s.wav", "eins.wav");
     dir.Copy("tone-44100-stereo.ogg", "zwei.OGG");
     dir.Copy("tone-44100-cbr128.mp3", "drei.mp3");

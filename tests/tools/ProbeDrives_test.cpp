@@ -2,10 +2,13 @@
 
 #include "platform/Drives.h"
 
+#include "tests/support/PosixOnly.h"
+
 #include <gtest/gtest.h>
 
 TEST(ProbeDrives, OneLineOfJson)
 {
+    KLANG_POSIX_ONLY(); // the mount table
     platform::DriveSource source;
     source.mounts = "/dev/sda1 / ext4 rw 0 0\n"
                     "/dev/sdb1 /media/anna/\"Q\"\\040\\134 vfat rw 0 0\n"

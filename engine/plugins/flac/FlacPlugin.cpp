@@ -2,8 +2,8 @@
 //
 // Threads: the engine calls one decoder instance from one thread at a time;
 // instances share nothing.
+#include "SysFile.h"
 #include "bass_plugin.h"
-#include "platform/Files.h"
 
 #include <FLAC/stream_decoder.h>
 
@@ -143,7 +143,7 @@ void *Open(const char *path, KLANG_STREAM_FORMAT *format)
         return nullptr;
     // The file is opened once, by the program's own rule (regular files only,
     // never waiting), and the decoder reads that very file.
-    std::FILE *file = platform::OpenRegularFileStream(path);
+    std::FILE *file = klang::OpenForReading(path);
     if (!file)
         return nullptr;
     auto *s = HasFlacMarker(file) ? new (std::nothrow) FlacStream : nullptr;
@@ -250,7 +250,7 @@ const KLANG_PLUGIN Plugin = {
 
 } // namespace
 
-extern "C" __attribute__((visibility("default"))) const KLANG_PLUGIN *KlangPluginEntry(void)
+extern "C" KLANG_PLUGIN_EXPORT const KLANG_PLUGIN *KlangPluginEntry(void)
 {
     return &Plugin;
 }

@@ -3,8 +3,8 @@
 //
 // Threads: the engine calls one decoder instance from one thread at a time;
 // instances share nothing.
+#include "SysFile.h"
 #include "bass_plugin.h"
-#include "platform/Files.h"
 
 #include <opus/opusfile.h>
 
@@ -49,11 +49,11 @@ void *Open(const char *path, KLANG_STREAM_FORMAT *format)
     // Opened by the program's own rule (regular files only, never waiting);
     // opusfile then owns the stream and closes it with the decoder.
     int error = 0;
-    const int fd = platform::OpenRegularFile(path, error);
+    const int fd = klang::OpenDescriptorForReading(path);
     OpusFileCallbacks callbacks{};
     void *stream = fd >= 0 ? op_fdopen(&callbacks, fd, "rb") : nullptr;
     if (!stream)
-        platform::CloseFile(fd);
+        klang::CloseDescriptor(fd);
     else if (!(s->file = op_open_callbacks(stream, &callbacks, nullptr, 0, &error)))
         callbacks.close(stream);
     if (!s->file) {
@@ -136,7 +136,7 @@ const KLANG_PLUGIN Plugin = {
 
 } // namespace
 
-extern "C" __attribute__((visibility("default"))) const KLANG_PLUGIN *KlangPluginEntry(void)
+extern "C" KLANG_PLUGIN_EXPORT const KLANG_PLUGIN *KlangPluginEntry(void)
 {
     return &Plugin;
 }

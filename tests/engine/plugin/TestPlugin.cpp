@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <numbers>
 #include <thread>
 
 namespace {
@@ -46,8 +47,8 @@ long Read(void *state, float *pcm, DWORD frames)
         std::this_thread::sleep_for(std::chrono::milliseconds(s->delayMs));
     QWORD n = std::min<QWORD>(frames, s->format.frames - s->at);
     for (QWORD i = 0; i < n; ++i) {
-        float v =
-            static_cast<float>(0.5 * std::sin(2 * M_PI * s->frequency * double(s->at + i) / s->format.rate));
+        float v = static_cast<float>(
+            0.5 * std::sin(2 * std::numbers::pi * s->frequency * double(s->at + i) / s->format.rate));
         for (DWORD c = 0; c < s->format.channels; ++c)
             pcm[i * s->format.channels + c] = v;
     }
@@ -85,12 +86,12 @@ const KLANG_PLUGIN kPlugin = {TEST_PLUGIN_API, {0x0100, 1, kFormats}, {Open, Rea
 } // namespace
 
 #ifndef TEST_PLUGIN_NO_ENTRY
-extern "C" __attribute__((visibility("default"))) const KLANG_PLUGIN *KlangPluginEntry(void)
+extern "C" KLANG_PLUGIN_EXPORT const KLANG_PLUGIN *KlangPluginEntry(void)
 {
     return &kPlugin;
 }
 #else
-extern "C" __attribute__((visibility("default"))) const KLANG_PLUGIN *SomethingElse(void)
+extern "C" KLANG_PLUGIN_EXPORT const KLANG_PLUGIN *SomethingElse(void)
 {
     return &kPlugin;
 }

@@ -1,0 +1,39 @@
+# Cross-building for Windows with Debian's mingw-w64 (posix threads). The
+# toolchain files for each architecture set KLANG_WIN_TRIPLET and include this.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_C_COMPILER ${KLANG_WIN_TRIPLET}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${KLANG_WIN_TRIPLET}-g++-posix)
+set(CMAKE_RC_COMPILER ${KLANG_WIN_TRIPLET}-windres)
+
+# The engine's libraries, built from Debian's source packages by
+# scripts/deps-windows, live in a cache outside the build folder.
+if(DEFINED ENV{KLANG_WIN_CACHE})
+  set(KLANG_WIN_PREFIX $ENV{KLANG_WIN_CACHE}/${KLANG_WIN_TRIPLET})
+else()
+  set(KLANG_WIN_PREFIX /var/cache/klangdeck-win/${KLANG_WIN_TRIPLET})
+endif()
+set(CMAKE_FIND_ROOT_PATH /usr/${KLANG_WIN_TRIPLET} ${KLANG_WIN_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(ENV{PKG_CONFIG_LIBDIR} ${KLANG_WIN_PREFIX}/lib/pkgconfig)
+set(ENV{PKG_CONFIG_PATH} "")
+
+# The C and C++ runtimes and winpthread go into every binary, so programs,
+# the engine and its plug-ins start without the compiler's DLLs beside them.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
+
+# Tests run through Wine. Debian's "wine" always starts its 32-bit loader
+# when wine32 is installed; 64-bit programs go to the 64-bit loader directly,
+# so they also run where the kernel cannot execute 32-bit programs.
+if(KLANG_WIN_TRIPLET MATCHES "^x86_64" AND EXISTS /usr/lib/wine/wine64)
+  set(CMAKE_CROSSCOMPILING_EMULATOR /usr/lib/wine/wine64)
+else()
+  find_program(KLANG_WINE wine)
+  if(KLANG_WINE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${KLANG_WINE})
+  endif()
+endif()
