@@ -152,7 +152,7 @@ TEST_F(PulseOutput, AChannelStoppingLeavesTheOthersUntouched)
     EXPECT_EQ(BASS_ChannelIsActive(keeps), DWORD(BASS_ACTIVE_PLAYING));
 }
 
-void CALLBACK_Count(HSYNC, DWORD, DWORD, void *user)
+void BASS_CALLBACK CALLBACK_Count(HSYNC, DWORD, DWORD, void *user)
 {
     ++*static_cast<std::atomic<int> *>(user);
 }

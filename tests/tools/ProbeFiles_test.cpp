@@ -17,6 +17,18 @@ std::string ProbeMp3(const std::string &path, const TAudioInfo *record, bool has
     return ProbeFileJson(path, &tag, tagResult, &mpeg, mpegResult, record, hasLength);
 }
 
+// A path as a JSON string: Windows paths carry backslashes.
+std::string InJson(const std::string &path)
+{
+    std::string out;
+    for (char c : path) {
+        if (c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out;
+}
+
 } // namespace
 
 TEST(ProbeFiles, TaggedMp3LineByteForByte)
@@ -30,7 +42,7 @@ TEST(ProbeFiles, TaggedMp3LineByteForByte)
     TAudioInfo record{path, "Lied \"eins\"", "Björk", "Back\\slash", 1};
     EXPECT_EQ(
         ProbeMp3(path, &record),
-        "{\"file\": \"" + path +
+        "{\"file\": \"" + InJson(path) +
             "\", \"id3\": {\"result\": 0, \"exists\": true, \"version\": 4, "
             "\"revision\": 0, \"size\": " +
             std::to_string(tag.size()) +
@@ -52,7 +64,7 @@ TEST(ProbeFiles, FieldsWithoutMeaningAreZeroAndOtherFilesHaveOnlyTheRecord)
     TAudioInfo record{path, "leer", "", "", 0};
     EXPECT_EQ(
         ProbeMp3(path, &record),
-        "{\"file\": \"" + path +
+        "{\"file\": \"" + InJson(path) +
             "\", \"id3\": {\"result\": 10, \"exists\": false, \"version\": 0, "
             "\"revision\": 0, \"size\": 0, \"padding\": 0, \"frames\": 0, \"title\": \"\", \"artist\": \"\", "
             "\"album\": \"\"}, \"mpeg\": {\"result\": 12, \"valid\": false, \"first_frame\": 0, \"version\": "
