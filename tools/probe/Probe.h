@@ -13,6 +13,14 @@ std::string ProbeDrives();
 // One JSON object for one file: "file", "id3" and "mpeg" (".mp3" only),
 // "record" (through the audio library's ReadInfo and the real engine).
 std::string ProbeFile(const std::string &path);
+// Decodes a file through the engine and its plug-ins to 16-bit samples,
+// written raw (interleaved, little-endian) to outPath; the line tells
+// "rate", "channels", "frames" and the engine's error code at the end
+// ("end"), or "error" when the file does not open.
+std::string ProbeDecode(const std::string &path, const std::string &outPath);
+// The engine on the no-sound device with the plug-ins of the bass/ folder
+// beside the probe, set up once.
+void ProbeEngine();
 
 // JSON string literal of 8-bit text, quotes included; always valid UTF-8:
 // bytes that are not UTF-8 become \udc80..\udcff (U+DC00 + the byte).

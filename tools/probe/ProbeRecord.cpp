@@ -8,12 +8,9 @@
 
 #include <memory>
 
-namespace {
-
-// The engine on the no-sound device, with the plug-ins of the bass/ folder
-// beside the probe: the controller's own initialisation then finds the
-// engine initialised already and keeps that device.
-void PrepareEngine()
+// The controller's own initialisation finds the engine initialised already
+// and keeps the no-sound device.
+void ProbeEngine()
 {
     static const std::unique_ptr<TBassController> controller = [] {
         BASS_Init(BASS_DEVICE_NOSOUND, 44100, 0, nullptr, nullptr);
@@ -23,11 +20,9 @@ void PrepareEngine()
     }();
 }
 
-} // namespace
-
 std::string ProbeFile(const std::string &path)
 {
-    PrepareEngine();
+    ProbeEngine();
     const bool mp3 = platform::LowerCaseLocale(platform::ExtractFileExt(path)) == ".mp3";
     TID3v2Tag tag;
     TMpegInfo mpeg;
