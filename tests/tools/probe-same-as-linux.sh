@@ -21,7 +21,16 @@ fail() { echo "probe-same-as-linux: $*" >&2; exit 1; }
 
 # What Wine's programs see of a path of this machine: drive Z:.
 windows() { printf 'Z:%s' "${1//\//\\}"; }
-run_windows() { "$wine" "$winprobe" "$@" </dev/null 2>"$tmp/wine.err" || { cat "$tmp/wine.err" >&2; return 1; }; }
+# Each run is bounded: a Wine process that does not end is a failure named
+# here, not the test's own timeout.
+run_windows() {
+  timeout 120 "$wine" "$winprobe" "$@" </dev/null 2>"$tmp/wine.err" || {
+    local status=$?
+    cat "$tmp/wine.err" >&2
+    [ $status -eq 124 ] && echo "probe-same-as-linux: the Windows probe did not end within 120 s: $*" >&2
+    return 1
+  }
+}
 
 mkdir "$tmp/corpus"
 "$linux/hostile-files" --inputs "$tmp/corpus/" >/dev/null || fail "cannot write the hostile corpus"
