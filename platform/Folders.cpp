@@ -1,13 +1,21 @@
 #include "platform/Folders.h"
 
+#include "platform/Text.h"
+
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <locale.h>
+#include <memory>
+#include <numeric>
 #include <pwd.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <wctype.h>
 
 namespace platform {
 
@@ -20,6 +28,64 @@ void KindFromDirentType(unsigned char type, DirEntry &entry)
     entry.folder = type == DT_DIR;
     entry.archive = type == DT_REG;
     entry.system = !entry.folder && !entry.archive;
+}
+
+// NTFS keeps a folder's names ordered by their UTF-16 code units after
+// upper-casing each unit through the volume's fixed table, and Windows lists
+// them so; the program's users know its folders in that order. The table
+// holds Unicode's simple upper-case mappings within the basic plane, taken
+// from C.UTF-8 so that the user's locale does not move names around.
+const std::array<char16_t, 0x10000> &UpcaseTable()
+{
+    static const std::unique_ptr<const std::array<char16_t, 0x10000>> table = [] {
+        auto t = std::make_unique<std::array<char16_t, 0x10000>>();
+        locale_t loc = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+        for (unsigned unit = 0; unit < t->size(); ++unit) {
+            wint_t upper = unit;
+            if (unit >= 0xD800 && unit <= 0xDFFF)
+                upper = unit; // halves of pairs and stray bytes have no case
+            else if (loc)
+                upper = towupper_l(unit, loc);
+            else if (unit >= 'a' && unit <= 'z')
+                upper = unit - ('a' - 'A');
+            (*t)[unit] = upper <= 0xFFFF ? char16_t(upper) : char16_t(unit);
+        }
+        if (loc)
+            freelocale(loc);
+        return t;
+    }();
+    return *table;
+}
+
+std::u16string NtfsKey(const std::string &name)
+{
+    std::u16string key = Utf8ToUtf16(name);
+    const auto &upcase = UpcaseTable();
+    for (char16_t &unit : key)
+        unit = upcase[unit];
+    return key;
+}
+
+// Names equal after upper-casing ("a.mp3", "A.mp3") cannot share an NTFS
+// folder; here they can, and their exact bytes keep them in a fixed order.
+void SortAsNtfs(std::vector<DirEntry> &entries)
+{
+    std::vector<std::u16string> keys;
+    keys.reserve(entries.size());
+    for (const DirEntry &entry : entries)
+        keys.push_back(NtfsKey(entry.name));
+    std::vector<size_t> order(entries.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        if (const int c = keys[a].compare(keys[b]); c != 0)
+            return c < 0;
+        return entries[a].name < entries[b].name;
+    });
+    std::vector<DirEntry> sorted;
+    sorted.reserve(entries.size());
+    for (size_t i : order)
+        sorted.push_back(std::move(entries[i]));
+    entries = std::move(sorted);
 }
 
 std::string WithoutTrailingSlashes(std::string path)
@@ -82,6 +148,7 @@ std::vector<DirEntry> ListFolder(const std::string &folder)
         entries.push_back(std::move(entry));
     }
     closedir(dir);
+    SortAsNtfs(entries);
     return entries;
 }
 

@@ -19,8 +19,10 @@ struct DirEntry {
     bool archive = false;  // a regular file
 };
 
-// The entries of a folder (with or without a trailing "/") in the order the
-// file system returns them, without "." and "..". A folder that does not
+// The entries of a folder (with or without a trailing "/"), without "." and
+// "..", in the order Windows lists an NTFS folder: by the names' UTF-16 code
+// units after upper-casing, names equal so by their exact bytes. On Windows
+// the file system's own order. A folder that does not
 // exist or cannot be read gives an empty list.
 std::vector<DirEntry> ListFolder(const std::string &folder);
 

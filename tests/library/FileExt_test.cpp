@@ -93,9 +93,7 @@ TEST(FileExt, FoldersOfATree)
     const std::string locked = tmp.Mkdir("Locked");
     chmod(locked.c_str(), 0);
 
-    auto folders = GetFolders(root);
-    std::sort(folders.begin(), folders.end());
-    EXPECT_EQ(folders, (TStringArray{".cache", "Jazz", "JazzLink", "Locked", "Rock"}));
+    EXPECT_EQ(GetFolders(root), (TStringArray{".cache", "Jazz", "JazzLink", "Locked", "Rock"}));
     EXPECT_EQ(GetFolders(root + "Jazz"), TStringArray{"Bebop"});
     EXPECT_TRUE(GetFolders(root + "Rock/").empty());
     EXPECT_TRUE(GetFolders(root + "missing/").empty());
@@ -104,4 +102,13 @@ TEST(FileExt, FoldersOfATree)
     if (geteuid() != 0) {
         EXPECT_TRUE(GetFolders(locked).empty());
     }
+
+    // Between files, in the order Windows lists the folder.
+    const fixtures::NtfsNames names = fixtures::NamesInNtfsOrder();
+    const std::string mixed = tmp.Mkdir("mixed");
+    for (const std::string &name : names.Created) {
+        tmp.Mkdir("mixed/" + name);
+        tmp.Write("mixed/" + name + ".mp3", "x");
+    }
+    EXPECT_EQ(GetFolders(mixed), names.Listed);
 }

@@ -136,6 +136,24 @@ TEST_F(PlaylistTest, LoadFolderTakesTheVisibleSupportedFilesInListingOrder)
     EXPECT_EQ(Files(), expected);
 }
 
+TEST_F(PlaylistTest, LoadFolderTakesTheFilesInTheOrderWindowsListsThem)
+{
+    KLANG_POSIX_ONLY();
+    const fixtures::NtfsNames names = fixtures::NamesInNtfsOrder();
+    for (const std::string &name : names.Created) {
+        dir.Write(name + ".wav", "x");
+        dir.Write(name + ".txt", "x");
+    }
+    std::vector<std::string> expected;
+    for (const std::string &name : names.Listed)
+        expected.push_back(dir.path() + name + ".wav");
+    playlist.LoadFolder(dir.path());
+    EXPECT_EQ(Files(), expected);
+    // The library reads them in the same order.
+    Announced(expected.size());
+    EXPECT_EQ(announced, expected);
+}
+
 TEST_F(PlaylistTest, LoadFolderWithNothingToListStillNotifies)
 {
     playlist.Add(dir.Copy("short-0.3s.wav", "a.wav"));

@@ -100,4 +100,15 @@ std::string ReadFile(const std::string &path)
     return ss.str();
 }
 
+NtfsNames NamesInNtfsOrder()
+{
+    NtfsNames names;
+    names.Listed = {"10 Lieder", "2 Lieder", "Alpha", "alpha", "beta",       "zebra", "_x", "Ätna",
+                    "Über",      "über",     "ß",     "ÿ",     "\U0001D11E", "\xE4",  "ａ", "Ｂ"};
+    // Every fifth name, round and round: 16 names, so each comes once.
+    for (size_t i = 0; i < names.Listed.size(); ++i)
+        names.Created.push_back(names.Listed[i * 5 % names.Listed.size()]);
+    return names;
+}
+
 } // namespace fixtures

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace fixtures {
 
@@ -27,5 +28,16 @@ private:
 };
 
 std::string ReadFile(const std::string &path);
+
+// Names as Windows lists them in an NTFS folder, and the same names in the
+// order a test creates them, which is neither that order, nor its reverse,
+// nor byte order. Digits before letters, case ignored ("Alpha" and "alpha"
+// by their bytes), "_" after "Z", umlauts after ASCII, "ÿ" after "ß" (its
+// capital is U+0178), then a name outside the basic plane, a byte that is
+// not UTF-8 and full-width letters (surrogates sort before U+E000..U+FFFF).
+struct NtfsNames {
+    std::vector<std::string> Listed, Created;
+};
+NtfsNames NamesInNtfsOrder();
 
 } // namespace fixtures

@@ -166,4 +166,30 @@ TEST_F(NavigationTree, SelectingANodeShowsWhatItStandsFor)
     EXPECT_EQ(ListedFiles(), Strings{Other});
 }
 
+// Sub-folders in the tree and files in the list, as Windows lists a folder.
+TEST_F(NavigationTree, FoldersAndFilesComeInTheOrderWindowsListsThem)
+{
+    const fixtures::NtfsNames names = fixtures::NamesInNtfsOrder();
+    Dir.Mkdir("stick/Gemischt");
+    for (const std::string &name : names.Created) {
+        Dir.Mkdir("stick/Gemischt/" + name);
+        Dir.Copy("short-0.3s.wav", "stick/Gemischt/" + name + ".wav");
+    }
+    Tree()->Collapse(Computer());
+    Tree()->Expand(Computer());
+    TVirtualNode *stick = Child(Computer(), DriveKindName(dkRemovable) + (" (" + Root(Stick) + ")"));
+    Tree()->Expand(stick);
+    TVirtualNode *mixed = Child(stick, "Gemischt");
+    ASSERT_NE(mixed, nullptr);
+    Strings folders, files;
+    for (TVirtualNode *n = Tree()->FirstChild(mixed); n; n = Tree()->NextSibling(n))
+        folders.push_back(NodeData(n)->Caption);
+    EXPECT_EQ(folders, names.Listed);
+
+    Click(mixed);
+    for (const std::string &name : names.Listed)
+        files.push_back(Stick + "Gemischt/" + name + ".wav");
+    EXPECT_EQ(ListedFiles(), files);
+}
+
 } // namespace
