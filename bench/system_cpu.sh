@@ -48,10 +48,9 @@ source "$root/bench/lib/private-pulse.bash"
 private_pulse_start "$tmp"
 unset SDL_AUDIODRIVER QT_QPA_PLATFORM
 
-Xvfb -displayfd 5 -screen 0 1280x800x24 -nolisten tcp 5>"$tmp/display" 2>/dev/null &
-xpid=$!
-for _ in $(seq 1 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
-export DISPLAY=:$(head -n 1 "$tmp/display")
+source "$root/scripts/lib/display.bash"
+display_start
+xpid=$display_pid
 
 dbus-daemon --session --fork --print-address=1 --print-pid=1 >"$tmp/dbus"
 export DBUS_SESSION_BUS_ADDRESS=$(sed -n 1p "$tmp/dbus")

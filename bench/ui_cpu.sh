@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # CPU of the whole klangdeck process while it plays an MP3 with its main
-# window shown on a virtual X display (xvfb-run), as a share of one core:
+# window shown on a virtual X display, as a share of one core:
 # utime + stime from /proc/PID/stat over 20 seconds of playback, beside the
 # same measure while the window stands idle. The program uses the default
 # output device, which falls back to the no-sound device where no sound card
@@ -59,4 +59,4 @@ if [ ! -s "$track" ]; then
     lame --quiet -b 192 "$media/ui-cpu-90s.wav" "$track"
     rm "$media/ui-cpu-90s.wav"
 fi
-xvfb-run -a -s "-screen 0 1280x800x24" "$0" --on-display "$exe" "$track"
+"$root/scripts/lib/with-display" "$0" --on-display "$exe" "$track"

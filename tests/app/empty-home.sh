@@ -3,7 +3,7 @@
 # new user would (the open dialog, a track played, the program quit with
 # Alt+F4), it leaves the home as it found it.
 #   tests/app/empty-home.sh KLANGDECK TRACK
-# Two runs, each on a private virtual display (xvfb-run) with a private
+# Two runs, each on a private virtual display with a private
 # session bus, as a desktop session has: one without a sound server (the
 # engine falls back to its no-sound device), where the home stays empty; one
 # with a private PulseAudio server of the same home, as a login session runs
@@ -76,7 +76,7 @@ for sound in none sound; do
     if ! env -u XDG_CONFIG_HOME -u XDG_CACHE_HOME -u XDG_DATA_HOME -u XDG_STATE_HOME \
         -u XDG_CONFIG_DIRS -u XDG_DATA_DIRS -u PULSE_SERVER -u PULSE_COOKIE \
         HOME="$work/home" XDG_RUNTIME_DIR="$work/runtime" PULSE_CLIENTCONFIG="$work/client.conf" \
-        dbus-run-session -- xvfb-run -a -s "-screen 0 1280x800x24" \
+        dbus-run-session -- "$here/../../scripts/lib/with-display" \
         "$0" --on-display "$exe" "$track" "$work" "$sound" 2>"$work/stderr"; then
         echo "empty-home ($sound): the run failed:" >&2
         cat "$work/stderr" "$work/log" >&2

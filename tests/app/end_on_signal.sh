@@ -3,7 +3,8 @@
 # SIGINT and SIGHUP as through "&Beenden": exit status 0 within 3 seconds.
 #   tests/app/end_on_signal.sh KLANGDECK
 # It plays on the no-sound device (SDL_AUDIODRIVER=dummy), which every
-# machine has; the track is opened through "Öffnen..." (scripts/open-track).
+# machine has; the track, named with umlauts, is opened through "Öffnen..."
+# (scripts/open-track).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -38,12 +39,12 @@ fi
 exe=$(realpath "$1")
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-sox -q -n -r 44100 -c 2 -b 16 "$tmp/Signal.wav" synth 120 sine 440 vol 0.3
+sox -q -n -r 44100 -c 2 -b 16 "$tmp/Grüße über Ähren.wav" synth 120 sine 440 vol 0.3
 mkdir -p "$tmp/home"
 export HOME=$tmp/home XDG_CONFIG_HOME=$tmp/home/.config SDL_AUDIODRIVER=dummy
 failed=0
 for sig in TERM INT HUP; do
-    if ! xvfb-run -a -s "-screen 0 1280x800x24" "$0" --on-display "$exe" "$tmp/Signal.wav" "$sig" "$tmp/log"; then
+    if ! "$root/scripts/lib/with-display" "$0" --on-display "$exe" "$tmp/Grüße über Ähren.wav" "$sig" "$tmp/log"; then
         echo "--- klangdeck's output:" >&2
         cat "$tmp/log" >&2
         failed=1

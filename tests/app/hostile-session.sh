@@ -81,10 +81,10 @@ if [ "${5:-}" = "--in-namespace" ]; then
     mkdir /mnt/Klangdeck/Nullen
     "$hostile" --giant /mnt/riese.mp3
     "$hostile" --zeros /mnt/Klangdeck/Nullen/nullen.mp3
-    exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$exe" "$hostile" "$open_track" "$limit" --on-display
+    exec "$(dirname "$0")/../../scripts/lib/with-display" "$0" "$exe" "$hostile" "$open_track" "$limit" --on-display
 fi
 
-for tool in xvfb-run xdotool unshare prlimit; do
+for tool in Xvfb xdotool unshare prlimit; do
     command -v "$tool" >/dev/null || { echo "hostile-session: no $tool" >&2; exit 77; }
 done
 unshare -m true 2>/dev/null || { echo "hostile-session: no mount namespace" >&2; exit 77; }

@@ -2,7 +2,7 @@
 # `cmake --install` into a throw-away prefix: the layout, the menu entry and
 # AppStream record pass their validators, and the installed program, started
 # through PREFIX/bin, finds its engine and plug-ins beside its own file. With
-# xvfb-run and xdotool present it also opens a track there and plays it.
+# Xvfb and xdotool present it also opens a track there and plays it.
 #   install_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1 source=$2
@@ -42,7 +42,7 @@ has_mapped "$prefix/lib/klangdeck/bass/bassflac.so" || fail "the FLAC plug-in wa
 has_mapped "$prefix/lib/klangdeck/bass/bassopus.so" || fail "the Opus plug-in was not loaded from bass/"
 quit_program
 
-if command -v xvfb-run >/dev/null && command -v xdotool >/dev/null && [ -n "${KLANG_FIXTURE:-}" ]; then
+if command -v Xvfb >/dev/null && command -v xdotool >/dev/null && [ -n "${KLANG_FIXTURE:-}" ]; then
     # On a virtual display, through "Öffnen...", as a user would.
     cat >"$work/play.sh" <<PLAY
 #!/usr/bin/env bash
@@ -59,6 +59,6 @@ mpris_get Player Metadata | grep -qF "$(basename "$KLANG_FIXTURE")" || fail "the
 quit_program
 PLAY
     chmod +x "$work/play.sh"
-    xvfb-run -a -s "-screen 0 1024x768x24" "$work/play.sh" || fail "playing from the installed program"
+    "$source/scripts/lib/with-display" --screen 1024x768x24 "$work/play.sh" || fail "playing from the installed program"
 fi
 echo "ok"
