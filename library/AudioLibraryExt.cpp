@@ -322,22 +322,40 @@ void TAudioLibrary::SetReader(TReader reader)
 
 void TAudioLibrary::QueueFile(const std::string &fileName, int32_t priority)
 {
-    if (!UnicodeFileExists(platform::Utf8ToUtf16(fileName)))
+    QueueFiles({fileName}, priority);
+}
+
+void TAudioLibrary::QueueFiles(const std::vector<std::string> &fileNames, int32_t priority)
+{
+    // Looked at before the lock, so that the worker never waits for the
+    // file system on the main thread's behalf.
+    std::vector<bool> exists(fileNames.size());
+    bool any = false;
+    for (size_t i = 0; i < fileNames.size(); ++i) {
+        exists[i] = UnicodeFileExists(platform::Utf8ToUtf16(fileNames[i]));
+        any = any || exists[i];
+    }
+    if (!any)
         return;
     std::lock_guard lock(impl->mutex);
     auto &queue = impl->Queue;
-    if (auto it = impl->QueueIndex.find(fileName); it != impl->QueueIndex.end()) {
-        if (it->second->data.Priority == priority)
-            return;
-        impl->RemoveQueued(it->second);
+    for (size_t i = 0; i < fileNames.size(); ++i) {
+        if (!exists[i])
+            continue;
+        const std::string &fileName = fileNames[i];
+        if (auto it = impl->QueueIndex.find(fileName); it != impl->QueueIndex.end()) {
+            if (it->second->data.Priority == priority)
+                continue;
+            impl->RemoveQueued(it->second);
+        }
+        // The queue is sorted by descending priority: the new entry goes right
+        // behind the last entry whose priority is at least its own.
+        auto pos = queue.end();
+        while (pos != queue.begin() && std::prev(pos)->data.Priority < priority)
+            --pos;
+        auto inserted = queue.insert(pos, {{fileName, priority}, impl->nextId++});
+        impl->QueueIndex.emplace(inserted->data.FileName, inserted);
     }
-    // The queue is sorted by descending priority: the new entry goes right
-    // behind the last entry whose priority is at least its own.
-    auto pos = queue.end();
-    while (pos != queue.begin() && std::prev(pos)->data.Priority < priority)
-        --pos;
-    auto inserted = queue.insert(pos, {{fileName, priority}, impl->nextId++});
-    impl->QueueIndex.emplace(inserted->data.FileName, inserted);
     impl->queued.notify_one();
 }
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 struct TAudioInfoThreadData {
     std::string FileName;
@@ -39,6 +40,9 @@ public:
     ~TAudioLibrary(); // stops and joins the worker before the records go
 
     void QueueFile(const std::string &fileName, int32_t priority);
+    // QueueFile for each name in order, under one lock: a folder of 100,000
+    // files would otherwise meet the worker at the lock 100,000 times.
+    void QueueFiles(const std::vector<std::string> &fileNames, int32_t priority);
     // Never null; reads the file on the spot if needed; errors go to the caller.
     const TAudioInfo *GetInfo(const std::string &fileName);
 
