@@ -20,6 +20,16 @@
 
 namespace {
 
+// Back and next differ only in their direction: "Alle wiederholen" wraps
+// around, "Zufällige Wiedergabe" picks any other track.
+void Step(TPlayMode mode, void (TKlangdeck::*direction)(bool wrap))
+{
+    if (mode == pmRandom)
+        Player->PlayRandom();
+    else
+        (Player->*direction)(mode == pmRepeatAll);
+}
+
 // To the nearest whole number, halves to the even neighbour (the default
 // rounding mode). Values outside int, and NaN, cannot come from a fraction
 // of a track; they give the nearest end instead of undefined behaviour.
@@ -133,30 +143,12 @@ void TForm1::StopBtnClick()
 
 void TForm1::BackBtnClick()
 {
-    switch (PlayMode) {
-    case pmRepeatAll:
-        Player->Previous(true);
-        break;
-    case pmRandom:
-        Player->PlayRandom();
-        break;
-    default:
-        Player->Previous(false);
-    }
+    Step(PlayMode, &TKlangdeck::Previous);
 }
 
 void TForm1::NextBtnClick()
 {
-    switch (PlayMode) {
-    case pmRepeatAll:
-        Player->Next(true);
-        break;
-    case pmRandom:
-        Player->PlayRandom();
-        break;
-    default:
-        Player->Next(false);
-    }
+    Step(PlayMode, &TKlangdeck::Next);
 }
 
 void TForm1::PlayModeClick(int Tag)
