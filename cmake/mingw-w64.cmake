@@ -4,6 +4,8 @@ set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_C_COMPILER ${KLANG_WIN_TRIPLET}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${KLANG_WIN_TRIPLET}-g++-posix)
 set(CMAKE_RC_COMPILER ${KLANG_WIN_TRIPLET}-windres)
+set(CMAKE_C_FLAGS_INIT "${KLANG_WIN_ARCH_FLAGS}")
+set(CMAKE_CXX_FLAGS_INIT "${KLANG_WIN_ARCH_FLAGS}")
 
 # The engine's libraries, built from Debian's source packages by
 # scripts/deps-windows, live in a cache outside the build folder.

@@ -8,7 +8,6 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <semaphore>
 #include <thread>
 #include <unordered_map>
 
@@ -29,6 +28,39 @@ constexpr auto kCloseIdleOutputAfter = std::chrono::milliseconds(1000);
 constexpr auto kFeedSafetyNet = std::chrono::milliseconds(100);
 
 using Clock = std::chrono::steady_clock;
+
+// Wakes a sleeping engine thread; the releases before a wake-up count as one.
+// Not std::counting_semaphore: without futexes (Windows) libstdc++ waits on
+// condition variables of a static pool, which the engine's DLL destroys when
+// the process ends, after Windows has killed the engine's threads, maybe in
+// the middle of such a wait; destroying one then waits forever. This lives
+// in the engine's state, which is never destroyed.
+class Wake {
+public:
+    void Release()
+    {
+        {
+            std::lock_guard lock(mutex);
+            released = true;
+        }
+        wakeUp.notify_one();
+    }
+    // Until released, or until timeout has passed (never with its maximum).
+    void Wait(Clock::duration timeout)
+    {
+        std::unique_lock lock(mutex);
+        if (timeout == Clock::duration::max())
+            wakeUp.wait(lock, [this] { return released; });
+        else
+            wakeUp.wait_for(lock, timeout, [this] { return released; });
+        released = false;
+    }
+
+private:
+    std::mutex mutex;
+    std::condition_variable wakeUp;
+    bool released = false;
+};
 
 struct State {
     std::mutex lifeLock; // Initialise and Shutdown
@@ -67,8 +99,8 @@ struct State {
     Clock::time_point lastMix{};
 
     std::atomic<bool> running{false};
-    std::counting_semaphore<> feedWake{0};
-    std::counting_semaphore<> syncWake{0};
+    Wake feedWake;
+    Wake syncWake;
     std::thread feeder;
     std::thread syncer;
     std::atomic<std::thread::id> syncThread{};
@@ -124,9 +156,9 @@ void MixChannel(Channel &ch, float *out, uint32_t frames, float *scratch)
         ch.atEnd = true;
         ch.stalled = false;
         ch.pendingEnds.fetch_add(1);
-        S().syncWake.release();
+        S().syncWake.Release();
         // The feed starts counting down to closing the output.
-        S().feedWake.release();
+        S().feedWake.Release();
     } else {
         ch.stalled = true;
     }
@@ -159,7 +191,7 @@ bool MixBlock(float *out, uint32_t frames, bool queued, uint32_t latency)
     for (size_t i = 0, n = size_t(frames) * kOutputChannels; i < n; ++i)
         out[i] = std::clamp(out[i], -1.0f, 1.0f);
     if (hungry)
-        s.feedWake.release();
+        s.feedWake.Release();
     return true;
 }
 
@@ -324,12 +356,7 @@ void FeedLoop()
         // The mixer wakes the feed when a ring runs low or a channel ends,
         // the API calls when the playing state changes. With nothing playing
         // and the output closed the feed sleeps until then.
-        if (sleep == Clock::duration::max())
-            s.feedWake.acquire();
-        else
-            (void)s.feedWake.try_acquire_for(sleep);
-        while (s.feedWake.try_acquire()) {
-        }
+        s.feedWake.Wait(sleep);
         work.clear();
         {
             std::lock_guard lock(s.mixLock);
@@ -353,7 +380,7 @@ void SyncLoop()
     std::vector<std::pair<std::shared_ptr<Channel>, int>> ends;
     while (s.running.load()) {
         // Every end and the shutdown wake this thread.
-        s.syncWake.acquire();
+        s.syncWake.Wait(Clock::duration::max());
         ends.clear();
         {
             std::lock_guard lock(s.apiLock);
@@ -400,7 +427,7 @@ void Retire(std::unique_lock<std::mutex> &api, const std::shared_ptr<Channel> &c
         if (it != s.mixing.end())
             s.mixing.erase(it);
     }
-    s.feedWake.release();
+    s.feedWake.Release();
 }
 
 } // namespace
@@ -514,8 +541,8 @@ bool Shutdown()
             Retire(api, ch);
     }
     s.running.store(false);
-    s.feedWake.release();
-    s.syncWake.release();
+    s.feedWake.Release();
+    s.syncWake.Release();
     s.feeder.join();
     s.syncer.join();
     s.syncThread.store(std::thread::id{});
@@ -673,7 +700,7 @@ bool Play(const std::shared_ptr<Channel> &ch, bool restart)
         }
         OpenOutputLocked(s);
     }
-    s.feedWake.release();
+    s.feedWake.Release();
     SetError(BASS_OK);
     return true;
 }
@@ -696,7 +723,7 @@ bool Pause(const std::shared_ptr<Channel> &ch)
     }
     if (wasPlaying)
         DiscardQueued();
-    S().feedWake.release();
+    S().feedWake.Release();
     SetError(BASS_OK);
     return true;
 }
@@ -716,7 +743,7 @@ bool Stop(const std::shared_ptr<Channel> &ch)
     }
     if (wasPlaying)
         DiscardQueued();
-    S().feedWake.release();
+    S().feedWake.Release();
     SetError(BASS_OK);
     return true;
 }
@@ -768,7 +795,7 @@ bool SetPosition(const std::shared_ptr<Channel> &ch, uint64_t frame)
     }
     if (playing)
         DiscardQueued();
-    S().feedWake.release();
+    S().feedWake.Release();
     SetError(BASS_OK);
     return true;
 }
@@ -785,7 +812,7 @@ void SetMix(const std::shared_ptr<Channel> &ch, int volume, int pan)
 void SignalEnd(Channel &ch)
 {
     ch.pendingEnds.fetch_add(1);
-    S().syncWake.release();
+    S().syncWake.Release();
 }
 
 } // namespace klang

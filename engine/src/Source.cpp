@@ -14,14 +14,15 @@ std::unique_ptr<Source> Source::OpenFile(const char *path, uint64_t offset, uint
     if (!f)
         return nullptr;
     struct stat st;
-    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) {
+    // The size not from st_size, which has 32 bits on Windows.
+    const int64_t size = FileLength(f);
+    if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode) || size < 0) {
         std::fclose(f);
         return nullptr;
     }
     std::unique_ptr<Source> s(new Source);
     s->file = f;
     std::setvbuf(f, nullptr, _IOFBF, 64 * 1024);
-    int64_t size = st.st_size;
     s->begin = std::min<int64_t>(static_cast<int64_t>(std::min<uint64_t>(offset, INT64_MAX)), size);
     s->end = length == 0 ? size
                          : std::min<int64_t>(size, s->begin + static_cast<int64_t>(
@@ -59,7 +60,7 @@ size_t Source::ReadAt(int64_t at, void *buffer, size_t bytes)
     }
     // Seeking a FILE drops its buffer; sequential reads must not seek.
     if (fileAt != begin + at) {
-        if (fseeko(file, begin + at, SEEK_SET) != 0) {
+        if (!SeekFile(file, static_cast<uint64_t>(begin + at))) {
             fileAt = -1;
             return 0;
         }

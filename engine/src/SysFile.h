@@ -5,6 +5,7 @@
 // the open never waits on a FIFO or a device.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 
 #if defined(_WIN32)
@@ -14,6 +15,8 @@
 #include <windows.h>
 #else
 #include "platform/Files.h"
+
+#include <sys/stat.h>
 #endif
 
 namespace klang {
@@ -42,6 +45,41 @@ inline std::FILE *OpenForReading(const char *path)
     return wide.empty() ? nullptr : _wfopen(wide.c_str(), L"rb");
 #else
     return platform::OpenRegularFileStream(path);
+#endif
+}
+
+// Moves a stream of OpenForReading to a byte offset (64-bit everywhere) and
+// clears its end-of-file indicator, as fseek does. The 64-bit seek of
+// mingw's runtime goes through fsetpos, which under Wine keeps the indicator
+// set, so a stream read to its end went on reporting its end.
+inline bool SeekFile(std::FILE *file, uint64_t offset)
+{
+    std::clearerr(file);
+#if defined(_WIN32)
+    return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
+#else
+    return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
+// The stream's byte position, or -1.
+inline int64_t TellFile(std::FILE *file)
+{
+#if defined(_WIN32)
+    return _ftelli64(file);
+#else
+    return ftello(file);
+#endif
+}
+
+// The length in bytes of the file behind the stream, or -1.
+inline int64_t FileLength(std::FILE *file)
+{
+#if defined(_WIN32)
+    return _filelengthi64(_fileno(file));
+#else
+    struct stat st;
+    return fstat(fileno(file), &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
 #endif
 }
 

@@ -4,6 +4,7 @@
 //   hostile-files --zeros FILE      a sparse 4 GB file of zeros
 // Exits 77 when the file system cannot hold sparse files (a 4 GB file there
 // would take 4 GB of disk), 2 on wrong use, 1 on failure.
+#include "platform/Arguments.h"
 #include "tests/support/HostileCorpus.h"
 
 #include <cstdio>
@@ -12,11 +13,12 @@
 
 int main(int argc, char **argv)
 {
-    if (argc != 3) {
+    const std::vector<std::string> args = platform::Arguments(argc, argv);
+    if (args.size() != 2) {
         std::fprintf(stderr, "usage: hostile-files --inputs FOLDER | --giant FILE | --zeros FILE\n");
         return 2;
     }
-    const std::string mode = argv[1], target = argv[2];
+    const std::string &mode = args[0], &target = args[1];
     if (mode == "--inputs") {
         std::filesystem::create_directories(target);
         const int written = hostile::WriteInputs(target + "/");

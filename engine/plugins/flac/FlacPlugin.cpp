@@ -43,6 +43,7 @@ bool HasFlacMarker(std::FILE *file)
 }
 
 struct FlacStream {
+    std::FILE *file = nullptr;
     FLAC__StreamDecoder *decoder = nullptr;
     DWORD rate = 0;
     DWORD channels = 0;
@@ -63,8 +64,56 @@ struct FlacStream {
             FLAC__stream_decoder_finish(decoder);
             FLAC__stream_decoder_delete(decoder);
         }
+        if (file)
+            std::fclose(file);
     }
 };
+
+// The decoder reads the file through these rather than its own stdio
+// callbacks, whose seek leaves the end-of-file indicator set under Wine
+// (see klang::SeekFile): every frame search after a read to the end failed.
+FLAC__StreamDecoderReadStatus OnRead(const FLAC__StreamDecoder *, FLAC__byte buffer[], size_t *bytes,
+                                     void *client)
+{
+    auto *s = static_cast<FlacStream *>(client);
+    if (*bytes == 0)
+        return FLAC__STREAM_DECODER_READ_STATUS_ABORT;
+    *bytes = std::fread(buffer, 1, *bytes, s->file);
+    if (std::ferror(s->file))
+        return FLAC__STREAM_DECODER_READ_STATUS_ABORT;
+    return *bytes == 0 ? FLAC__STREAM_DECODER_READ_STATUS_END_OF_STREAM
+                       : FLAC__STREAM_DECODER_READ_STATUS_CONTINUE;
+}
+
+FLAC__StreamDecoderSeekStatus OnSeek(const FLAC__StreamDecoder *, FLAC__uint64 offset, void *client)
+{
+    return klang::SeekFile(static_cast<FlacStream *>(client)->file, offset)
+               ? FLAC__STREAM_DECODER_SEEK_STATUS_OK
+               : FLAC__STREAM_DECODER_SEEK_STATUS_ERROR;
+}
+
+FLAC__StreamDecoderTellStatus OnTell(const FLAC__StreamDecoder *, FLAC__uint64 *offset, void *client)
+{
+    const int64_t at = klang::TellFile(static_cast<FlacStream *>(client)->file);
+    if (at < 0)
+        return FLAC__STREAM_DECODER_TELL_STATUS_ERROR;
+    *offset = static_cast<FLAC__uint64>(at);
+    return FLAC__STREAM_DECODER_TELL_STATUS_OK;
+}
+
+FLAC__StreamDecoderLengthStatus OnLength(const FLAC__StreamDecoder *, FLAC__uint64 *length, void *client)
+{
+    const int64_t bytes = klang::FileLength(static_cast<FlacStream *>(client)->file);
+    if (bytes < 0)
+        return FLAC__STREAM_DECODER_LENGTH_STATUS_ERROR;
+    *length = static_cast<FLAC__uint64>(bytes);
+    return FLAC__STREAM_DECODER_LENGTH_STATUS_OK;
+}
+
+FLAC__bool OnEof(const FLAC__StreamDecoder *, void *client)
+{
+    return std::feof(static_cast<FlacStream *>(client)->file) != 0;
+}
 
 FLAC__StreamDecoderWriteStatus OnWrite(const FLAC__StreamDecoder *, const FLAC__Frame *frame,
                                        const FLAC__int32 *const buffer[], void *client)
@@ -147,16 +196,15 @@ void *Open(const char *path, KLANG_STREAM_FORMAT *format)
     if (!file)
         return nullptr;
     auto *s = HasFlacMarker(file) ? new (std::nothrow) FlacStream : nullptr;
-    if (s)
-        s->decoder = FLAC__stream_decoder_new();
-    if (!s || !s->decoder) {
+    if (!s) {
         std::fclose(file);
-        delete s;
         return nullptr;
     }
-    // From here on the decoder owns the file and closes it.
-    if (FLAC__stream_decoder_init_FILE(s->decoder, file, OnWrite, OnMetadata, OnError, s) !=
-            FLAC__STREAM_DECODER_INIT_STATUS_OK ||
+    s->file = file;
+    s->decoder = FLAC__stream_decoder_new();
+    if (!s->decoder ||
+        FLAC__stream_decoder_init_stream(s->decoder, OnRead, OnSeek, OnTell, OnLength, OnEof, OnWrite,
+                                         OnMetadata, OnError, s) != FLAC__STREAM_DECODER_INIT_STATUS_OK ||
         !FLAC__stream_decoder_process_until_end_of_metadata(s->decoder) || s->rate == 0 || s->channels == 0 ||
         s->channels > MaxChannels || s->bits < MinBits || s->bits > MaxBits) {
         Close(s);

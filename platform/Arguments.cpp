@@ -1,0 +1,10 @@
+#include "platform/Arguments.h"
+
+namespace platform {
+
+std::vector<std::string> Arguments(int argc, char **argv)
+{
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+} // namespace platform
