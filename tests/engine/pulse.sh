@@ -1,20 +1,32 @@
 #!/usr/bin/env bash
-# Runs the engine's PulseAudio output tests against a PulseAudio daemon of
-# their own (a null sink), so that the machine's sound set-up is neither
-# needed nor disturbed.
+# Runs the engine's PulseAudio output tests against a sound server of their
+# own with a null sink (tests/engine/sound-server.sh), so that the machine's
+# sound set-up is neither needed nor disturbed: on PulseAudio, then on
+# PipeWire's PulseAudio service when PipeWire is installed.
 #   tests/engine/pulse.sh ENGINE_TESTS
 # Exits 77 (skipped) without pulseaudio and pactl.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
 tests=$1
 shift
-if ! command -v pulseaudio >/dev/null || ! command -v pactl >/dev/null; then
-    echo "pulse.sh: no pulseaudio and pactl, skipped"
+if ! command -v pulseaudio >/dev/null || ! command -v pactl >/dev/null || ! command -v parec >/dev/null; then
+    echo "pulse.sh: no pulseaudio, pactl and parec, skipped"
     exit 77
 fi
+kinds=(pulse)
+if command -v pipewire >/dev/null && command -v pipewire-pulse >/dev/null && command -v wireplumber >/dev/null &&
+    command -v dbus-daemon >/dev/null; then
+    kinds+=(pipewire)
+else
+    echo "pulse.sh: no PipeWire, WirePlumber and D-Bus: PulseAudio only"
+fi
 session=$(mktemp -d)
-source "$root/bench/lib/private-pulse.bash"
-trap 'private_pulse_stop; rm -rf "$session"' EXIT
-private_pulse_start "$session"
+trap '"$here/sound-server.sh" stop "$session"; rm -rf "$session"' EXIT
 unset SDL_AUDIODRIVER
-KLANG_TEST_PULSE=1 "$tests" --gtest_filter='PulseOutput.*' "$@"
+for kind in "${kinds[@]}"; do
+    echo "pulse.sh: on $kind"
+    eval "$("$here/sound-server.sh" start "$session" "$kind")"
+    KLANG_TEST_PULSE=1 KLANG_TEST_SERVER="$here/sound-server.sh" KLANG_TEST_SERVER_DIR="$session" \
+        "$tests" --gtest_filter='PulseOutput*' "$@"
+    "$here/sound-server.sh" stop "$session"
+done
