@@ -6,6 +6,7 @@
 #include "EngineTest.h"
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
@@ -243,6 +244,9 @@ TEST_F(PulseOutputHeard, ASeekContinuesAtOnceFromItsTarget)
         // What follows the first new sample up to the next seek (0.7 s
         // later at the earliest; 0.5 s is well inside).
         const HeardRun run = RunFrom(heard, silent, target, 500 * kMs);
+        // bench/output_heard.sh collects these lines.
+        std::printf("heard: seek to frame %llu: %.1f ms of silence after its first sample\n",
+                    static_cast<unsigned long long>(target), double(run.silence) / kMs);
         EXPECT_TRUE(run.found) << "target " << target << " heard";
         EXPECT_TRUE(run.continuous) << "target " << target << ": on from there, nothing stale";
         EXPECT_LE(run.silence, 20 * kMs) << "target " << target;
@@ -289,6 +293,8 @@ TEST_F(PulseOutputHeard, ATrackStartedAtTheEndOfAnotherFollowsItWithoutAGap)
         while (last + 1 + gap < heard.size() && silent[last + 1 + gap])
             ++gap;
         EXPECT_LE(gap, next.maxGapMs * kMs) << "silence between the tracks, frames";
+        std::printf("heard: track change to %u Hz, %u channel(s): %.1f ms of silence\n", next.rate, next.channels,
+                    double(gap) / kMs);
         if (next.rate == 44100 && next.channels == 2) {
             EXPECT_TRUE(RunFrom(heard, silent, 44099, 44101).continuous) << "sample follows sample";
         }
