@@ -72,7 +72,7 @@ done
 echo "pause right after a seek: paused $paused of 10"
 
 level() {
-    timeout 1.5 parec -d bench.monitor --raw --format=s16le --channels=2 --rate=44100 >"$tmp/monitor.raw" || true
+    timeout 2.5 parec -d bench.monitor --raw --format=s16le --channels=2 --rate=44100 >"$tmp/monitor.raw" || true
     tail -c 88200 "$tmp/monitor.raw" >"$tmp/level.raw"
     sox -t raw -r 44100 -e signed -b 16 -c 2 "$tmp/level.raw" -n stat 2>&1 | awk '/RMS +amplitude/ { print $3 }'
 }
