@@ -165,16 +165,19 @@ private:
 };
 
 // From the first place at which frame target is heard, over span recorded
-// frames: the silence in them (recorded frames), and whether every frame of
-// the signal heard there continues from target without a jump or repeat.
+// frames: the drop-out in them (recorded frames that are silence or not the
+// signal), and whether the signal heard there goes on from target without
+// going back (nothing stale) or skipping more than the drop-out allows. A
+// machine too slow for the sound server may cost a few milliseconds; the
+// callers bound those.
 struct HeardRun {
     bool found = false;
-    size_t silence = 0;
+    size_t dropout = 0;
     bool continuous = true;
 };
 
-HeardRun RunFrom(const std::vector<std::optional<uint64_t>> &heard, const std::vector<bool> &silent, uint64_t target,
-            size_t span)
+HeardRun RunFrom(const std::vector<std::optional<uint64_t>> &heard, uint64_t target, size_t span,
+                 size_t skipAllowed = 20 * kMs)
 {
     HeardRun run;
     size_t at = 0;
@@ -185,13 +188,12 @@ HeardRun RunFrom(const std::vector<std::optional<uint64_t>> &heard, const std::v
     run.found = true;
     uint64_t expected = target;
     for (size_t i = at; i < std::min(heard.size(), at + span); ++i) {
-        if (heard[i]) {
-            run.continuous &= *heard[i] == expected;
-            expected = *heard[i] + 1;
-        } else {
-            run.silence += silent[i] ? 1 : 0;
-            run.continuous &= silent[i];
+        if (!heard[i]) {
+            ++run.dropout;
+            continue;
         }
+        run.continuous &= *heard[i] >= expected && *heard[i] - expected <= skipAllowed;
+        expected = *heard[i] + 1;
     }
     return run;
 }
@@ -238,18 +240,17 @@ TEST_F(PulseOutputHeard, ASeekContinuesAtOnceFromItsTarget)
         ASSERT_TRUE(BASS_ChannelSetPosition(h, target * 4));
     }
     std::this_thread::sleep_for(milliseconds(900));
-    const std::vector<bool> silent = recorder.SilentFrames();
     const auto heard = recorder.Stop();
     for (uint64_t target : targets) {
         // What follows the first new sample up to the next seek (0.7 s
         // later at the earliest; 0.5 s is well inside).
-        const HeardRun run = RunFrom(heard, silent, target, 500 * kMs);
+        const HeardRun run = RunFrom(heard, target, 500 * kMs);
         // bench/output_heard.sh collects these lines.
-        std::printf("heard: seek to frame %llu: %.1f ms of silence after its first sample\n",
-                    static_cast<unsigned long long>(target), double(run.silence) / kMs);
+        std::printf("heard: seek to frame %llu: %.1f ms of drop-out after its first sample\n",
+                    static_cast<unsigned long long>(target), double(run.dropout) / kMs);
         EXPECT_TRUE(run.found) << "target " << target << " heard";
         EXPECT_TRUE(run.continuous) << "target " << target << ": on from there, nothing stale";
-        EXPECT_LE(run.silence, 20 * kMs) << "target " << target;
+        EXPECT_LE(run.dropout, 20 * kMs) << "target " << target;
     }
 }
 
@@ -282,8 +283,8 @@ TEST_F(PulseOutputHeard, ATrackStartedAtTheEndOfAnotherFollowsItWithoutAGap)
         ASSERT_TRUE(WaitFor([&] { return BASS_ChannelGetPosition(second) == BASS_ChannelGetLength(second); },
                             seconds(5)));
         std::this_thread::sleep_for(milliseconds(300));
-        const std::vector<bool> silent = recorder.SilentFrames();
         const auto heard = recorder.Stop();
+        const std::vector<bool> silent = recorder.SilentFrames();
         size_t last = heard.size();
         for (size_t i = 0; i < heard.size(); ++i)
             if (heard[i] == 44099u)
@@ -296,18 +297,57 @@ TEST_F(PulseOutputHeard, ATrackStartedAtTheEndOfAnotherFollowsItWithoutAGap)
         std::printf("heard: track change to %u Hz, %u channel(s): %.1f ms of silence\n", next.rate, next.channels,
                     double(gap) / kMs);
         if (next.rate == 44100 && next.channels == 2) {
-            EXPECT_TRUE(RunFrom(heard, silent, 44099, 44101).continuous) << "sample follows sample";
+            const HeardRun run = RunFrom(heard, 44099, 44101, 0);
+            EXPECT_TRUE(run.continuous && run.dropout <= next.maxGapMs * kMs) << "sample follows sample";
         }
         BASS_StreamFree(first);
         BASS_StreamFree(second);
     }
 }
 
-TEST_F(PulseOutputHeard, PlaybackGoesOnWhereItWasHeardWhenTheServerComesBack)
+// Runs sound-server.sh with a command on the test's server; false when
+// the test runs without it.
+bool Server(const std::string &command)
 {
     const char *server = std::getenv("KLANG_TEST_SERVER");
     const char *serverDir = std::getenv("KLANG_TEST_SERVER_DIR");
     if (!server || !serverDir)
+        return false;
+    return std::system((std::string("'") + server + "' " + command + " '" + serverDir + "'").c_str()) == 0;
+}
+
+TEST_F(PulseOutputHeard, AServerMissingAtTheStartIsTakenWhenItComes)
+{
+    BASS_Free();
+    if (!Server("pause"))
+        GTEST_SKIP() << "needs tests/engine/sound-server.sh";
+    ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
+    HSTREAM h = Signal(44100, 2, 0, 40 * 44100);
+    ASSERT_NE(h, 0u);
+    ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+    // Another device stands in meanwhile (here the no-sound clock).
+    ASSERT_TRUE(WaitFor([&] { return Frame(h) > 44100 / 2; }, seconds(10)));
+    ASSERT_TRUE(Server("resume"));
+    Recorder recorder;
+    std::optional<uint64_t> first;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return recorder.Heard([&](auto f) {
+                first = f;
+                return f.has_value();
+            });
+        },
+        seconds(5)))
+        << "plays into the server within 5 s of its coming";
+    ASSERT_TRUE(first.has_value());
+    EXPECT_GT(*first, 44100u / 2) << "on from where it was";
+    EXPECT_LE(*first, Frame(h));
+    EXPECT_EQ(BASS_ChannelIsActive(h), DWORD(BASS_ACTIVE_PLAYING));
+}
+
+TEST_F(PulseOutputHeard, PlaybackGoesOnWhereItWasHeardWhenTheServerComesBack)
+{
+    if (!std::getenv("KLANG_TEST_SERVER"))
         GTEST_SKIP() << "needs tests/engine/sound-server.sh";
     HSTREAM h = Signal(44100, 2, 0, 40 * 44100);
     ASSERT_NE(h, 0u);
@@ -319,8 +359,14 @@ TEST_F(PulseOutputHeard, PlaybackGoesOnWhereItWasHeardWhenTheServerComesBack)
     }
     // The server goes away for 3 s; the command returns once it is back.
     const QWORD before = Frame(h);
-    const std::string restart = std::string("'") + server + "' restart '" + serverDir + "' 3";
-    ASSERT_EQ(std::system(restart.c_str()), 0);
+    ASSERT_TRUE(Server("pause"));
+    // Stop and another track work while no server is there.
+    HSTREAM other = Signal(44100, 2, 0, 44100);
+    ASSERT_TRUE(BASS_ChannelPlay(other, FALSE));
+    ASSERT_TRUE(BASS_ChannelStop(other));
+    ASSERT_TRUE(BASS_StreamFree(other));
+    std::this_thread::sleep_for(seconds(3));
+    ASSERT_TRUE(Server("resume"));
     const QWORD waited = Frame(h);
     EXPECT_EQ(BASS_ChannelIsActive(h), DWORD(BASS_ACTIVE_PLAYING));
     EXPECT_LE(waited, before + 44100) << "the position waits with the server";
@@ -341,9 +387,8 @@ TEST_F(PulseOutputHeard, PlaybackGoesOnWhereItWasHeardWhenTheServerComesBack)
     EXPECT_GE(*resumed + 44100, before) << "from within 1 s of where it was heard";
     EXPECT_LE(*resumed, before + 44100);
     std::this_thread::sleep_for(milliseconds(700));
-    const std::vector<bool> silent = recorder.SilentFrames();
-    const auto heard = recorder.Stop();
-    EXPECT_TRUE(RunFrom(heard, silent, *resumed, 500 * kMs).continuous) << "and plays on from there";
+    const HeardRun run = RunFrom(recorder.Stop(), *resumed, 500 * kMs);
+    EXPECT_TRUE(run.continuous && run.dropout <= 20 * kMs) << "and plays on from there";
 
     ASSERT_TRUE(BASS_ChannelStop(h));
     EXPECT_EQ(BASS_ChannelIsActive(h), DWORD(BASS_ACTIVE_STOPPED));

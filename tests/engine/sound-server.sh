@@ -6,8 +6,7 @@
 #                                              and pid files; prints the
 #                                              environment to use (eval it)
 #   sound-server.sh stop DIR
-#   sound-server.sh restart DIR SECONDS        stops it, starts it again
-#                                              SECONDS later
+#   sound-server.sh pause DIR / resume DIR     stops it / starts it again
 # Only processes started here are ever stopped, by their pids.
 set -euo pipefail
 
@@ -91,9 +90,10 @@ stop)
         rm -f "$dir/dbus.pid" "$dir/bus"
     fi
     ;;
-restart)
+pause)
     stop_servers
-    sleep "$3"
+    ;;
+resume)
     start
     ;;
 esac
