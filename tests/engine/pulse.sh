@@ -32,8 +32,8 @@ for kind in "${kinds[@]}"; do
     # and its sink starts at once, so the 4-second tone of that test ends
     # before its last round: left out there until the position is fixed.
     # Also left out there: the server going away and coming; on PipeWire a
-    # second return of the server was not played into within 5 s in one
-    # run out of three, not yet understood.
+    # return of the server right after another test's was once not played
+    # into within 5 s here, not yet understood.
     [ "$kind" = pipewire ] && filter+='-PulseOutput.AChannelStoppingLeavesTheOthersUntouched:PulseOutputHeard.AServer*:PulseOutputHeard.PlaybackGoesOn*'
     KLANG_TEST_PULSE=1 KLANG_TEST_SERVER="$here/sound-server.sh" KLANG_TEST_SERVER_DIR="$session" \
         "$tests" --gtest_filter="$filter" "$@"
