@@ -239,7 +239,9 @@ TEST_F(PulseOutputHeard, ASeekContinuesAtOnceFromItsTarget)
         std::this_thread::sleep_for(milliseconds(700));
         ASSERT_TRUE(BASS_ChannelSetPosition(h, target * 4));
     }
-    std::this_thread::sleep_for(milliseconds(900));
+    // Until the last one has been heard for the span looked at below.
+    const uint64_t lastSpan = targets.back() + 500 * kMs;
+    EXPECT_TRUE(WaitFor([&] { return recorder.Heard([&](auto f) { return f == lastSpan; }); }, seconds(10)));
     const auto heard = recorder.Stop();
     for (uint64_t target : targets) {
         // What follows the first new sample up to the next seek (0.7 s
