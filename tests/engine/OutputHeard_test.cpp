@@ -164,12 +164,12 @@ private:
     std::string bytes;
 };
 
-// From the first place at which frame target is heard, over span recorded
-// frames: the drop-out in them (recorded frames that are silence or not the
-// signal), and whether the signal heard there goes on from target without
-// going back (nothing stale) or skipping more than the drop-out allows. A
-// machine too slow for the sound server may cost a few milliseconds; the
-// callers bound those.
+// From the first place at which frame target (or one at most skipAllowed
+// after it) is heard, over span recorded frames: the drop-out in them
+// (frames skipped, recorded frames that are silence or not the signal), and
+// whether the signal heard there goes on without going back (nothing stale)
+// or skipping more than skipAllowed. A machine too slow for the sound
+// server may cost a few milliseconds; the callers bound those.
 struct HeardRun {
     bool found = false;
     size_t dropout = 0;
@@ -181,12 +181,13 @@ HeardRun RunFrom(const std::vector<std::optional<uint64_t>> &heard, uint64_t tar
 {
     HeardRun run;
     size_t at = 0;
-    while (at < heard.size() && heard[at] != target)
+    while (at < heard.size() && !(heard[at] && *heard[at] >= target && *heard[at] - target <= skipAllowed))
         ++at;
     if (at == heard.size())
         return run;
     run.found = true;
-    uint64_t expected = target;
+    run.dropout = *heard[at] - target;
+    uint64_t expected = *heard[at];
     for (size_t i = at; i < std::min(heard.size(), at + span); ++i) {
         if (!heard[i]) {
             ++run.dropout;
