@@ -8,7 +8,10 @@
 
 #include <QDBusMessage>
 #include <QEvent>
+#include <QTimer>
 #include <QUrl>
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -47,6 +50,7 @@ TMprisPlayerAdaptor::TMprisPlayerAdaptor(QObject *object, TForm1 *form, const QD
     connect(form, &TForm1::PlayerStateChanged, this, &TMprisPlayerAdaptor::StateChanged);
     connect(form, &TForm1::PlayerTrackChanged, this, &TMprisPlayerAdaptor::TrackChanged);
     connect(form, &TForm1::PlayerSought, this, &TMprisPlayerAdaptor::Sought);
+    connect(form->PlayingTimer, &QTimer::timeout, this, &TMprisPlayerAdaptor::Tick);
     // The window also enables its buttons where no player notification is
     // involved (a focused row enables play); their state is what may be done.
     for (QWidget *button : {static_cast<QWidget *>(form->PlayBtn), static_cast<QWidget *>(form->PauseBtn),
@@ -58,7 +62,34 @@ TMprisPlayerAdaptor::TMprisPlayerAdaptor(QObject *object, TForm1 *form, const QD
     Sent = ChangingProperties();
 }
 
-QString TMprisPlayerAdaptor::PlaybackStatus() const
+QString TMprisPlayerAdaptor::PlaybackStatus()
+{
+    const QString now = CurrentStatus();
+    if (Sent.value(QStringLiteral("PlaybackStatus")) != now)
+        SendUpdate();
+    return now;
+}
+
+void TMprisPlayerAdaptor::Tick()
+{
+    if (Sent.value(QStringLiteral("PlaybackStatus")) != CurrentStatus())
+        ScheduleUpdate();
+}
+
+double TMprisPlayerAdaptor::Volume() const
+{
+    return Player ? Player->Volume() / 100.0 : 1.0;
+}
+
+void TMprisPlayerAdaptor::SetVolume(double Volume)
+{
+    if (!Player || Volume != Volume)
+        return;
+    Player->SetVolume(int(std::lround(std::clamp(Volume, 0.0, 1.0) * 100)));
+    ScheduleUpdate();
+}
+
+QString TMprisPlayerAdaptor::CurrentStatus() const
 {
     switch (Player ? Player->State() : psNone) {
     case psPlaying:
@@ -248,7 +279,8 @@ void TMprisPlayerAdaptor::Sought()
 QVariantMap TMprisPlayerAdaptor::ChangingProperties() const
 {
     return {
-        {QStringLiteral("PlaybackStatus"), PlaybackStatus()},
+        {QStringLiteral("PlaybackStatus"), CurrentStatus()},
+        {QStringLiteral("Volume"), Volume()},
         {QStringLiteral("Metadata"), Metadata()},
         {QStringLiteral("CanGoNext"), CanGoNext()},
         {QStringLiteral("CanGoPrevious"), CanGoPrevious()},

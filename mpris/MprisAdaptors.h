@@ -58,7 +58,7 @@ class TMprisPlayerAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(double MinimumRate READ Rate)
     Q_PROPERTY(double MaximumRate READ Rate)
     Q_PROPERTY(QVariantMap Metadata READ Metadata)
-    Q_PROPERTY(double Volume READ Volume)
+    Q_PROPERTY(double Volume READ Volume WRITE SetVolume)
     Q_PROPERTY(qlonglong Position READ Position)
     Q_PROPERTY(bool CanGoNext READ CanGoNext)
     Q_PROPERTY(bool CanGoPrevious READ CanGoPrevious)
@@ -69,10 +69,16 @@ class TMprisPlayerAdaptor : public QDBusAbstractAdaptor {
 public:
     TMprisPlayerAdaptor(QObject *object, TForm1 *form, const QDBusConnection &bus);
 
-    QString PlaybackStatus() const;
-    // The program plays at normal speed and has no volume control of its own.
+    // What the player is in now; a value that differs from the last one
+    // announced is announced first, so a client never reads a state that
+    // no signal told it of.
+    QString PlaybackStatus();
+    // The program plays at normal speed.
     double Rate() const { return 1.0; }
-    double Volume() const { return 1.0; }
+    // The engine volume of the playing stream, for this run only (the
+    // window has no volume control).
+    double Volume() const;
+    void SetVolume(double Volume);
     QVariantMap Metadata() const;
     qlonglong Position() const; // microseconds
     bool CanGoNext() const;
@@ -102,6 +108,10 @@ protected:
 
 private:
     bool Enabled(QWidget *button) const;
+    QString CurrentStatus() const;
+    // While playing, the engine may fall into or out of a state without a
+    // notification (a stream that ran dry); the window's ticks catch that.
+    void Tick();
     void StateChanged();
     void TrackChanged();
     void Sought();

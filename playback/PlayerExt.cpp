@@ -5,6 +5,7 @@
 #include "platform/Hooks.h"
 #include "platform/Names.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <mutex>
@@ -64,8 +65,15 @@ TKlangdeck::~TKlangdeck()
 void TKlangdeck::OpenStream()
 {
     Stream = BASS_StreamCreateFile(FALSE, FileName.c_str(), 0, 0, 0);
-    BASS_ChannelSetAttributes(Stream, -1, 100, -101);
+    BASS_ChannelSetAttributes(Stream, -1, volume, -101);
     BASS_ChannelSetSync(Stream, BASS_SYNC_END, 0, &TKlangdeck::EndCallback, reinterpret_cast<void *>(token));
+}
+
+void TKlangdeck::SetVolume(int percent)
+{
+    volume = std::clamp(percent, 0, 100);
+    if (Stream)
+        BASS_ChannelSetAttributes(Stream, -1, volume, -101);
 }
 
 void BASS_CALLBACK TKlangdeck::EndCallback(HSYNC, DWORD channel, DWORD, void *user)

@@ -40,6 +40,10 @@ public:
     void Seek(double fraction);
     TPlayerState State() const;
     double Position() const;
+    // The engine volume of the current and every later stream, 0 to 100
+    // (the desktop's media controls set it; it is not kept between runs).
+    int Volume() const { return volume; }
+    void SetVolume(int percent);
     void PlaylistChanged(TPlaylist *sender);
 
 private:
@@ -48,6 +52,7 @@ private:
     struct Alive;
     std::shared_ptr<Alive> alive; // lets a late end event see that the player is gone
     uintptr_t token = 0;          // the end sync's user value, looked up instead of this
+    int volume = 100;
 };
 
 extern TKlangdeck *Player;

@@ -26,6 +26,8 @@ constexpr auto kCloseIdleOutputAfter = std::chrono::milliseconds(1000);
 // While something plays the feed also looks round this often, in case a
 // wake-up from the mixer was missed.
 constexpr auto kFeedSafetyNet = std::chrono::milliseconds(100);
+// How often the engine tries to reach a sound server that is not there.
+constexpr auto kReconnectEvery = std::chrono::milliseconds(1000);
 
 using Clock = std::chrono::steady_clock;
 
@@ -84,6 +86,14 @@ struct State {
     std::mutex outputLock;
 #ifdef KLANG_PULSEAUDIO
     std::unique_ptr<PulseAudio> pulse; // taken before sdl where a server runs
+    // Set at BASS_Init: the default output goes to the sound server when
+    // there is one, also one that comes (back) later.
+    std::atomic<bool> pulseWanted{false};
+    // The server went away while the engine used it: the channels wait
+    // where they were heard until it is back (no other device stands in,
+    // which would play them on unheard).
+    bool pulseGone = false;
+    Clock::time_point reconnectAt{};
 #endif
     std::unique_ptr<SdlAudio> sdl; // neither: the no-sound device
     FILE *capture = nullptr;
@@ -118,7 +128,8 @@ bool AnyPlayingLocked(const State &s)
                        [](const std::shared_ptr<Channel> &ch) { return ch->state == PlayState::Playing; });
 }
 
-void MixChannel(Channel &ch, float *out, uint32_t frames, float *scratch)
+// Returns how many frames the channel filled.
+uint32_t MixChannel(Channel &ch, float *out, uint32_t frames, float *scratch)
 {
     uint32_t done = 0;
     float left = ch.volume * (ch.pan > 0 ? 1.0f - ch.pan : 1.0f);
@@ -162,12 +173,15 @@ void MixChannel(Channel &ch, float *out, uint32_t frames, float *scratch)
     } else {
         ch.stalled = true;
     }
+    return done;
 }
 
-// Mixes what the rings hold, never waits for I/O. A queueing device
-// (queued) tells the latency its queue will have and takes nothing while
-// nothing plays.
-bool MixBlock(float *out, uint32_t frames, bool queued, uint32_t latency)
+// Mixes what the rings hold, never waits for I/O; returns the frames
+// filled. A queueing device (queued) holds inQueue frames ahead of the ear
+// already, takes nothing while nothing plays, and takes only up to the last
+// sample of the last channel that ends inside the block: a track started
+// from that end is queued right behind it.
+uint32_t MixBlock(float *out, uint32_t frames, bool queued, uint32_t inQueue)
 {
     State &s = S();
     std::fill_n(out, size_t(frames) * kOutputChannels, 0.0f);
@@ -175,24 +189,27 @@ bool MixBlock(float *out, uint32_t frames, bool queued, uint32_t latency)
     {
         std::lock_guard lock(s.mixLock);
         if (queued && !AnyPlayingLocked(s))
-            return false;
+            return 0;
+        uint32_t used = 0;
         for (auto &ch : s.mixing) {
             if (ch->state != PlayState::Playing)
                 continue;
-            MixChannel(*ch, out, frames, s.mixScratch.data());
+            used = std::max(used, MixChannel(*ch, out, frames, s.mixScratch.data()));
             hungry |= ch->state == PlayState::Playing && !ch->ringEnded.load(std::memory_order_relaxed) &&
                       ch->ring.Fill() < size_t(ch->outRate * kRefillSeconds);
         }
+        if (queued && !AnyPlayingLocked(s))
+            frames = used;
         s.outFrames += frames;
         s.lastMix = Clock::now();
         if (queued)
-            s.outputLatency = latency;
+            s.outputLatency = inQueue + frames;
     }
     for (size_t i = 0, n = size_t(frames) * kOutputChannels; i < n; ++i)
         out[i] = std::clamp(out[i], -1.0f, 1.0f);
     if (hungry)
         s.feedWake.Release();
-    return true;
+    return frames;
 }
 
 // The device callback of SDL and the no-sound clock.
@@ -201,9 +218,9 @@ void Mix(float *out, uint32_t frames)
     MixBlock(out, frames, false, 0);
 }
 
-bool MixQueued(float *out, uint32_t frames, uint32_t latency)
+uint32_t MixQueued(float *out, uint32_t frames, uint32_t inQueue)
 {
-    return MixBlock(out, frames, true, latency);
+    return MixBlock(out, frames, true, inQueue);
 }
 
 // The output frame being heard now: the device still holds up to its
@@ -288,8 +305,10 @@ void OpenOutputLocked(State &s)
         return;
     std::unique_ptr<Output> output;
 #ifdef KLANG_PULSEAUDIO
-    if (s.pulse)
+    if (s.pulse && !s.pulse->Lost())
         output = s.pulse->Open(s.outRate, MixQueued);
+    if (!output && s.pulseGone)
+        return; // the feed opens it when the server is back
 #endif
     if (!output && s.sdl)
         output = s.sdl->Open(s.outRate, Mix);
@@ -344,6 +363,68 @@ Clock::duration CloseIdleOutput(State &s, Clock::time_point &idleSince)
     return Clock::duration::max();
 }
 
+#ifdef KLANG_PULSEAUDIO
+void PulseLost()
+{
+    S().feedWake.Release();
+}
+
+// On the feed thread: drops an output whose server went away, giving the
+// channels back what was not heard, and tries about once a second to reach
+// a server while something plays without one (it went away, or there was
+// none at BASS_Init and another device stands in).
+void KeepServer(State &s)
+{
+    if (!s.pulseWanted.load())
+        return;
+    std::unique_ptr<PulseAudio> gone;
+    {
+        std::lock_guard out(s.outputLock);
+        if (s.pulse && s.pulse->Lost()) {
+            if (s.output) {
+                uint64_t unheard;
+                {
+                    std::lock_guard mix(s.mixLock);
+                    unheard = s.outFrames - HeardOutFrameLocked(s);
+                }
+                GiveBack(s, static_cast<uint32_t>(unheard));
+                s.output.reset();
+                std::lock_guard mix(s.mixLock);
+                s.outputOpen = false;
+                s.outputLatency = 0;
+            }
+            gone = std::move(s.pulse);
+            s.pulseGone = true;
+            s.reconnectAt = Clock::now() + kReconnectEvery;
+        }
+        if (s.pulse || Clock::now() < s.reconnectAt)
+            return;
+        std::lock_guard mix(s.mixLock);
+        if (!AnyPlayingLocked(s))
+            return;
+    }
+    gone.reset();
+    // Outside the engine's locks: connecting may take a moment.
+    std::unique_ptr<PulseAudio> pulse = PulseAudio::Start(PulseLost);
+    std::lock_guard out(s.outputLock);
+    s.reconnectAt = Clock::now() + kReconnectEvery;
+    if (!pulse)
+        return;
+    s.pulse = std::move(pulse);
+    s.pulseGone = false;
+    bool playing;
+    {
+        std::lock_guard mix(s.mixLock);
+        playing = AnyPlayingLocked(s);
+    }
+    if (!s.output && !playing)
+        return;
+    // The device standing in hands over to the server.
+    s.output.reset();
+    OpenOutputLocked(s);
+}
+#endif
+
 void FeedLoop()
 {
     State &s = S();
@@ -369,6 +450,9 @@ void FeedLoop()
             ch->Fill(ahead);
         work.clear();
         sleep = CloseIdleOutput(s, idleSince);
+#ifdef KLANG_PULSEAUDIO
+        KeepServer(s);
+#endif
     }
 }
 
@@ -479,8 +563,11 @@ bool Initialise(int device, uint32_t freq)
         // SDL_AUDIODRIVER naming another driver keeps SDL's choice (tests
         // use it for the no-sound device).
         const char *driver = std::getenv("SDL_AUDIODRIVER");
-        if (device == -1 && (!driver || !*driver || std::strcmp(driver, "pulseaudio") == 0))
-            s.pulse = PulseAudio::Start();
+        s.pulseWanted.store(device == -1 && (!driver || !*driver || std::strcmp(driver, "pulseaudio") == 0));
+        if (s.pulseWanted.load())
+            s.pulse = PulseAudio::Start(PulseLost);
+        s.pulseGone = false;
+        s.reconnectAt = Clock::now() + kReconnectEvery;
         started = s.pulse != nullptr;
 #endif
         if (!started)
@@ -557,6 +644,8 @@ bool Shutdown()
         s.sdl.reset();
 #ifdef KLANG_PULSEAUDIO
         s.pulse.reset();
+        s.pulseWanted.store(false);
+        s.pulseGone = false;
 #endif
         if (s.capture) {
             std::fclose(s.capture);
@@ -644,6 +733,19 @@ HSYNC AddSync(const std::shared_ptr<Channel> &ch, SYNCPROC *proc, void *user)
     return h;
 }
 
+// A device that queues much ahead takes that much at once when a channel
+// starts or moves: the ring holds it before, or the queue would take
+// silence in its place.
+static void FillForQueue(const std::shared_ptr<Channel> &ch)
+{
+#ifdef KLANG_PULSEAUDIO
+    if (S().pulseWanted.load())
+        ch->Fill(static_cast<size_t>(ch->outRate * kAheadSeconds));
+#else
+    (void)ch;
+#endif
+}
+
 bool Play(const std::shared_ptr<Channel> &ch, bool restart)
 {
     State &s = S();
@@ -671,12 +773,7 @@ bool Play(const std::shared_ptr<Channel> &ch, bool restart)
     } else if (prefill) {
         ch->Fill(ch->outRate / 20);
     }
-#ifdef KLANG_PULSEAUDIO
-    // A device that queues much ahead takes that much at once: the ring
-    // holds it before, or the queue would start with a gap.
-    if (s.pulse)
-        ch->Fill(static_cast<size_t>(s.outRate * kAheadSeconds));
-#endif
+    FillForQueue(ch);
     {
         std::lock_guard out(s.outputLock);
         bool requeue;
@@ -758,7 +855,9 @@ DWORD ActiveState(const std::shared_ptr<Channel> &ch)
     std::lock_guard mix(S().mixLock);
     switch (ch->state) {
     case PlayState::Playing:
-        return ch->stalled ? BASS_ACTIVE_STALLED : BASS_ACTIVE_PLAYING;
+        // Stalled while it has nothing to play: once the feed caught up (a
+        // moment after a seek, say) it plays on at the next block.
+        return ch->stalled && ch->ring.Fill() == 0 ? BASS_ACTIVE_STALLED : BASS_ACTIVE_PLAYING;
     case PlayState::Paused:
         return BASS_ACTIVE_PAUSED;
     default:
@@ -793,8 +892,10 @@ bool SetPosition(const std::shared_ptr<Channel> &ch, uint64_t frame)
         std::lock_guard mix(S().mixLock);
         playing = ch->state == PlayState::Playing;
     }
-    if (playing)
+    if (playing) {
+        FillForQueue(ch);
         DiscardQueued();
+    }
     S().feedWake.Release();
     SetError(BASS_OK);
     return true;

@@ -40,11 +40,13 @@ public:
     virtual void Wake() {}
 };
 
-// Fills frames stereo float frames that the device will hold latency frames
-// ahead of what is heard once they are queued; false, filling nothing, when
-// nothing plays (the device then lets its queue run out instead of queueing
-// silence ahead of the next Play).
-using QueueMixFunction = bool (*)(float *out, uint32_t frames, uint32_t latency);
+// Fills up to frames stereo float frames behind the queued frames the
+// device holds ahead of what is heard, and returns how many it filled: all
+// of them while something plays, fewer when the last playing channel ended
+// inside them (so that a track started from its end sync follows its last
+// sample without a gap), 0 when nothing plays (the device then lets its
+// queue run out instead of queueing silence ahead of the next Play).
+using QueueMixFunction = uint32_t (*)(float *out, uint32_t frames, uint32_t queued);
 
 #ifdef KLANG_PULSEAUDIO
 // A connection to the PulseAudio server (or PipeWire's PulseAudio service),
@@ -52,8 +54,9 @@ using QueueMixFunction = bool (*)(float *out, uint32_t frames, uint32_t latency)
 // the program and the server wake rarely.
 class PulseAudio {
 public:
-    // nullptr when no server is reachable.
-    static std::unique_ptr<PulseAudio> Start();
+    // nullptr when no server is reachable. lost is called once, on the
+    // connection's own thread, when the server goes away (or ends a stream).
+    static std::unique_ptr<PulseAudio> Start(void (*lost)());
     ~PulseAudio();
     PulseAudio(const PulseAudio &) = delete;
     PulseAudio &operator=(const PulseAudio &) = delete;
@@ -61,6 +64,8 @@ public:
     // A stream on the default sink, playing at once; nullptr when it does
     // not open.
     std::unique_ptr<Output> Open(uint32_t rate, QueueMixFunction mix);
+    // The server went away: nothing this connection opened plays any more.
+    bool Lost() const;
 
     struct Connection;
 

@@ -8,6 +8,7 @@
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -25,6 +26,16 @@ constexpr double kStartSeconds = 0.02;
 struct PulseAudio::Connection {
     pa_threaded_mainloop *loop = nullptr;
     pa_context *context = nullptr;
+    void (*lost)() = nullptr;
+    std::atomic<bool> gone{false};
+    bool ready = false; // guarded by the loop lock
+
+    // On the loop's thread: the first failure of the context or a stream.
+    void Lose()
+    {
+        if (!gone.exchange(true))
+            lost();
+    }
 
     ~Connection()
     {
@@ -61,7 +72,10 @@ void Await(pa_threaded_mainloop *loop, pa_operation *op)
 
 class PulseOutput final : public Output {
 public:
-    PulseOutput(pa_threaded_mainloop *l, uint32_t r, QueueMixFunction m) : loop(l), rate(r), mix(m) {}
+    PulseOutput(PulseAudio::Connection &c, uint32_t r, QueueMixFunction m)
+        : connection(c), loop(c.loop), rate(r), mix(m)
+    {
+    }
 
     ~PulseOutput() override
     {
@@ -83,7 +97,16 @@ public:
         if (!stream)
             return false;
         pa_stream_set_state_callback(
-            stream, [](pa_stream *, void *self) { Signal(static_cast<PulseOutput *>(self)->loop); }, this);
+            stream,
+            [](pa_stream *s, void *self) {
+                auto *out = static_cast<PulseOutput *>(self);
+                // A stream the server ended (it went away, or its sink did)
+                // never plays again; the engine opens a new one.
+                if (out->ready && !PA_STREAM_IS_GOOD(pa_stream_get_state(s)))
+                    out->connection.Lose();
+                Signal(out->loop);
+            },
+            this);
         pa_stream_set_write_callback(
             stream,
             [](pa_stream *, size_t, void *self) {
@@ -99,7 +122,8 @@ public:
         attr.minreq = static_cast<uint32_t>(rate * kRequestSeconds) * frameBytes;
         attr.prebuf = static_cast<uint32_t>(rate * kStartSeconds) * frameBytes;
         attr.fragsize = static_cast<uint32_t>(-1);
-        auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+        auto flags =
+            static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
         // The first mix waits for the sink's latency, so that the heard
         // position is right from the start.
         holding = true;
@@ -113,6 +137,7 @@ public:
                 return false;
             pa_threaded_mainloop_wait(loop);
         }
+        ready = true;
         UpdateTiming();
         holding = false;
         FillLocked();
@@ -127,8 +152,10 @@ public:
         // The server asks for the queue again right after the flush; that
         // request waits until the channels have their frames back.
         holding = true;
-        Await(loop, pa_stream_flush(stream, [](pa_stream *, int, void *l) { Signal(static_cast<pa_threaded_mainloop *>(l)); },
-                                    loop));
+        Await(loop,
+              pa_stream_flush(
+                  stream, [](pa_stream *, int, void *l) { Signal(static_cast<pa_threaded_mainloop *>(l)); },
+                  loop));
         UpdateTiming();
         // What the server has taken from the queue (into the sink) is
         // heard; the rest of what was written is gone.
@@ -157,9 +184,10 @@ private:
     // With the loop locked.
     void UpdateTiming()
     {
-        Await(loop, pa_stream_update_timing_info(
-                        stream, [](pa_stream *, int, void *l) { Signal(static_cast<pa_threaded_mainloop *>(l)); },
-                        loop));
+        Await(loop,
+              pa_stream_update_timing_info(
+                  stream, [](pa_stream *, int, void *l) { Signal(static_cast<pa_threaded_mainloop *>(l)); },
+                  loop));
     }
 
     // Mixes as much as the server has room for; with the loop locked.
@@ -180,32 +208,38 @@ private:
         else if (const pa_timing_info *timing = pa_stream_get_timing_info(stream))
             queued = timing->sink_usec * rate / 1000000; // nothing written yet: the sink's own
 
-        const uint32_t latency = static_cast<uint32_t>(std::min<uint64_t>(queued + frames, UINT32_MAX));
-        if (!mix(buffer.data(), frames, latency))
+        const uint32_t mixed =
+            mix(buffer.data(), frames, static_cast<uint32_t>(std::min<uint64_t>(queued, UINT32_MAX)));
+        if (mixed == 0)
             return; // nothing plays: the queue runs out, Wake refills it
-        if (pa_stream_write(stream, buffer.data(), size_t(frames) * sizeof(float) * kOutputChannels, nullptr, 0,
-                            PA_SEEK_RELATIVE) == 0)
-            written += frames;
+        if (pa_stream_write(stream, buffer.data(), size_t(mixed) * sizeof(float) * kOutputChannels, nullptr,
+                            0, PA_SEEK_RELATIVE) == 0)
+            written += mixed;
     }
 
+    PulseAudio::Connection &connection;
     pa_threaded_mainloop *loop;
     const uint32_t rate;
     QueueMixFunction mix;
     pa_stream *stream = nullptr;
-    bool holding = false;  // guarded by the loop lock
-    uint64_t written = 0;  // frames written since the stream opened
+    bool ready = false;   // guarded by the loop lock
+    bool holding = false; // guarded by the loop lock
+    uint64_t written = 0; // frames written since the stream opened
     std::vector<float> buffer;
 };
 
 } // namespace
 
-PulseAudio::PulseAudio(std::unique_ptr<Connection> c) : connection(std::move(c)) {}
+PulseAudio::PulseAudio(std::unique_ptr<Connection> c) : connection(std::move(c))
+{
+}
 
 PulseAudio::~PulseAudio() = default;
 
-std::unique_ptr<PulseAudio> PulseAudio::Start()
+std::unique_ptr<PulseAudio> PulseAudio::Start(void (*lost)())
 {
     auto c = std::make_unique<Connection>();
+    c->lost = lost;
     c->loop = pa_threaded_mainloop_new();
     if (!c->loop)
         return nullptr;
@@ -213,7 +247,17 @@ std::unique_ptr<PulseAudio> PulseAudio::Start()
     if (!c->context)
         return nullptr;
     pa_context_set_state_callback(
-        c->context, [](pa_context *, void *l) { Signal(static_cast<pa_threaded_mainloop *>(l)); }, c->loop);
+        c->context,
+        [](pa_context *context, void *self) {
+            auto *c = static_cast<Connection *>(self);
+            const pa_context_state_t state = pa_context_get_state(context);
+            if (state == PA_CONTEXT_READY)
+                c->ready = true;
+            else if (c->ready && !PA_CONTEXT_IS_GOOD(state))
+                c->Lose();
+            Signal(c->loop);
+        },
+        c.get());
     // Only a server that runs already: the fallback takes over otherwise.
     if (pa_context_connect(c->context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
         return nullptr;
@@ -233,14 +277,19 @@ std::unique_ptr<PulseAudio> PulseAudio::Start()
 
 std::unique_ptr<Output> PulseAudio::Open(uint32_t rate, QueueMixFunction mix)
 {
-    auto output = std::make_unique<PulseOutput>(connection->loop, rate, mix);
+    auto output = std::make_unique<PulseOutput>(*connection, rate, mix);
     pa_threaded_mainloop_lock(connection->loop);
-    const bool connected = pa_context_get_state(connection->context) == PA_CONTEXT_READY &&
-                           output->Connect(connection->context);
+    const bool connected =
+        pa_context_get_state(connection->context) == PA_CONTEXT_READY && output->Connect(connection->context);
     pa_threaded_mainloop_unlock(connection->loop);
     if (!connected)
         return nullptr; // the destructor disconnects what was begun
     return output;
+}
+
+bool PulseAudio::Lost() const
+{
+    return connection->gone.load();
 }
 
 } // namespace klang

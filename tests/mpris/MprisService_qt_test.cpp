@@ -399,6 +399,38 @@ TEST_F(Mpris, TheSeekBarAndTheEndOfATrackAreReportedToo)
     EXPECT_EQ(::Player->State(), psStopped);
 }
 
+TEST_F(Mpris, VolumeActsForThisRunAndAPauseRightAfterASeekPauses)
+{
+    Start(0);
+    EXPECT_EQ(Get(QStringLiteral("Volume")).toDouble(), 1.0);
+    // Set as the desktop sets it; out of range is taken as the nearest end.
+    for (const auto &[set, read] : {std::pair{0.5, 0.5}, {1.7, 1.0}, {-0.3, 0.0}, {0.25, 0.25}}) {
+        const QDBusMessage reply =
+            Call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
+                 {PlayerIface, QStringLiteral("Volume"), QVariant::fromValue(QDBusVariant(set))});
+        EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
+        EXPECT_EQ(Get(QStringLiteral("Volume")).toDouble(), read) << set;
+        EXPECT_TRUE(Told(QStringLiteral("Volume"), read)) << set;
+        EXPECT_EQ(::Player->Volume(), int(read * 100)) << set;
+    }
+    // The next track plays at that volume too.
+    Player("Next");
+    EXPECT_EQ(::Player->FileName, Second);
+    EXPECT_EQ(::Player->Volume(), 25);
+
+    const QString id = TrackId(Metadata());
+    for (int round = 0; round < 10; ++round) {
+        Player("SetPosition", {QVariant::fromValue(QDBusObjectPath(id)), qlonglong(1'000'000 + round * 500'000)});
+        Player("Pause");
+        EXPECT_EQ(::Player->State(), psPaused) << "round " << round;
+        EXPECT_EQ(Status(), "Paused") << "round " << round;
+        EXPECT_TRUE(WaitFor([&] { return LastTold(QStringLiteral("PlaybackStatus")) == QVariant("Paused"); }))
+            << "round " << round;
+        Player("Play");
+        EXPECT_EQ(Status(), "Playing") << "round " << round;
+    }
+}
+
 TEST_F(Mpris, ATrackThatStartsOverIsReportedAsSought)
 {
     // Repeat track: at its end the same track plays again from the start.

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# A private sound server for the output's tests: PulseAudio, or PipeWire
+# with its PulseAudio service (and WirePlumber on a D-Bus of its own), with
+# the null sink "bench" as its default sink.
+#   sound-server.sh start DIR pulse|pipewire   DIR holds its runtime folder
+#                                              and pid files; prints the
+#                                              environment to use (eval it)
+#   sound-server.sh stop DIR
+#   sound-server.sh pause DIR / resume DIR     stops it / starts it again
+# Only processes started here are ever stopped, by their pids.
+set -euo pipefail
+
+wait_for_server() {
+    for _ in $(seq 1 100); do
+        pactl info >/dev/null 2>&1 && return 0
+        sleep 0.1
+    done
+    echo "sound-server.sh: no server (see $dir/*.log)" >&2
+    return 1
+}
+
+launch() {
+    local name=$1
+    shift
+    "$@" >>"$dir/$name.log" 2>&1 &
+    echo $! >"$dir/$name.pid"
+}
+
+start() {
+    mkdir -p "$dir/home" "$dir/run"
+    chmod 700 "$dir/run"
+    export HOME=$dir/home XDG_RUNTIME_DIR=$dir/run PULSE_RUNTIME_PATH=$dir/run/pulse
+    export XDG_CONFIG_HOME=$dir/home/.config XDG_DATA_HOME=$dir/home/.local/share XDG_CACHE_HOME=$dir/home/.cache
+    unset PULSE_SERVER
+    case $(cat "$dir/kind") in
+    pulse)
+        launch pulse pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
+            -L "module-null-sink sink_name=bench rate=44100 sink_properties=device.description=Bench" \
+            -L module-native-protocol-unix
+        wait_for_server
+        ;;
+    pipewire)
+        if [ ! -s "$dir/bus" ]; then
+            launch dbus dbus-daemon --session --nofork --print-address=3 3>"$dir/bus"
+            for _ in $(seq 1 50); do [ -s "$dir/bus" ] && break; sleep 0.1; done
+        fi
+        export DBUS_SESSION_BUS_ADDRESS=$(head -1 "$dir/bus")
+        # The graph at the sink's rate: what is recorded is what was played,
+        # not resampled twice.
+        mkdir -p "$XDG_CONFIG_HOME/pipewire/pipewire.conf.d"
+        echo 'context.properties = { default.clock.rate = 44100 }' >"$XDG_CONFIG_HOME/pipewire/pipewire.conf.d/rate.conf"
+        launch pipewire pipewire
+        launch wireplumber wireplumber
+        launch pipewire-pulse pipewire-pulse
+        wait_for_server
+        pactl load-module module-null-sink sink_name=bench rate=44100 >/dev/null
+        for _ in $(seq 1 50); do
+            pactl set-default-sink bench 2>/dev/null && pactl info | grep -q "Default Sink: bench" && break
+            sleep 0.1
+        done
+        ;;
+    esac
+}
+
+stop_servers() {
+    local name pid
+    for name in pipewire-pulse wireplumber pipewire pulse; do
+        [ -f "$dir/$name.pid" ] || continue
+        pid=$(cat "$dir/$name.pid")
+        kill "$pid" 2>/dev/null || true
+        while kill -0 "$pid" 2>/dev/null; do sleep 0.05; done
+        rm -f "$dir/$name.pid"
+    done
+}
+
+command=$1
+dir=$2
+case $command in
+start)
+    echo "$3" >"$dir/kind"
+    start
+    echo "export HOME='$HOME' XDG_RUNTIME_DIR='$XDG_RUNTIME_DIR' PULSE_RUNTIME_PATH='$PULSE_RUNTIME_PATH'"
+    echo "export XDG_CONFIG_HOME='$XDG_CONFIG_HOME' XDG_DATA_HOME='$XDG_DATA_HOME' XDG_CACHE_HOME='$XDG_CACHE_HOME'"
+    echo "unset PULSE_SERVER"
+    ;;
+stop)
+    stop_servers
+    if [ -f "$dir/dbus.pid" ]; then
+        kill "$(cat "$dir/dbus.pid")" 2>/dev/null || true
+        rm -f "$dir/dbus.pid" "$dir/bus"
+    fi
+    ;;
+pause)
+    stop_servers
+    ;;
+resume)
+    start
+    ;;
+esac
