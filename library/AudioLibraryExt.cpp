@@ -332,7 +332,7 @@ void TAudioLibrary::QueueFiles(const std::vector<std::string> &fileNames, int32_
     std::vector<bool> exists(fileNames.size());
     bool any = false;
     for (size_t i = 0; i < fileNames.size(); ++i) {
-        exists[i] = UnicodeFileExists(platform::Utf8ToUtf16(fileNames[i]));
+        exists[i] = UnicodeFileExists(fileNames[i]);
         any = any || exists[i];
     }
     if (!any)
