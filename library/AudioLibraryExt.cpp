@@ -7,6 +7,7 @@
 #include "platform/Text.h"
 #include "platform/Threads.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -330,12 +331,20 @@ void TAudioLibrary::QueueFiles(const std::vector<std::string> &fileNames, int32_
     // Looked at before the lock, so that the worker never waits for the
     // file system on the main thread's behalf.
     std::vector<bool> exists(fileNames.size());
-    bool any = false;
-    for (size_t i = 0; i < fileNames.size(); ++i) {
-        exists[i] = UnicodeFileExists(platform::Utf8ToUtf16(fileNames[i]));
-        any = any || exists[i];
-    }
-    if (!any)
+    for (size_t i = 0; i < fileNames.size(); ++i)
+        exists[i] = UnicodeFileExists(fileNames[i]);
+    Enqueue(fileNames, exists, priority);
+}
+
+void TAudioLibrary::QueueListedFiles(const std::vector<std::string> &fileNames, int32_t priority)
+{
+    Enqueue(fileNames, std::vector<bool>(fileNames.size(), true), priority);
+}
+
+void TAudioLibrary::Enqueue(const std::vector<std::string> &fileNames, const std::vector<bool> &exists,
+                            int32_t priority)
+{
+    if (std::find(exists.begin(), exists.end(), true) == exists.end())
         return;
     std::lock_guard lock(impl->mutex);
     auto &queue = impl->Queue;

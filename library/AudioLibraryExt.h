@@ -43,6 +43,10 @@ public:
     // QueueFile for each name in order, under one lock: a folder of 100,000
     // files would otherwise meet the worker at the lock 100,000 times.
     void QueueFiles(const std::vector<std::string> &fileNames, int32_t priority);
+    // QueueFiles for names that a folder's listing has just shown to be
+    // regular files: a stat each again would keep the main thread from the
+    // user for a large folder.
+    void QueueListedFiles(const std::vector<std::string> &fileNames, int32_t priority);
     // Never null; reads the file on the spot if needed; errors go to the caller.
     const TAudioInfo *GetInfo(const std::string &fileName);
 
@@ -66,6 +70,8 @@ public:
 
 private:
     friend class TAudioLibraryThread;
+    void Enqueue(const std::vector<std::string> &fileNames, const std::vector<bool> &exists,
+                 int32_t priority);
     struct Impl;
     Impl *impl;
 };

@@ -196,11 +196,21 @@ bool UnicodeFileExists(const std::u16string &fileName)
 {
     return platform::FileExists(fileName);
 }
+
+bool UnicodeFileExists(const std::string &fileName)
+{
+    return platform::FileExists(platform::Utf8ToUtf16(fileName));
+}
 #else
 bool UnicodeFileExists(const std::u16string &fileName)
 {
+    return UnicodeFileExists(platform::Utf16ToUtf8(fileName));
+}
+
+bool UnicodeFileExists(const std::string &fileName)
+{
     struct stat st;
-    return ::stat(platform::Utf16ToUtf8(fileName).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return ::stat(fileName.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 #endif
 

@@ -87,6 +87,9 @@ private:
 
 // True when the path names a regular file (links followed).
 bool UnicodeFileExists(const std::u16string &fileName);
+// The same for a UTF-8 path; on POSIX without the way through UTF-16, since a
+// large folder's names are all checked at once.
+bool UnicodeFileExists(const std::string &fileName);
 
 enum TFrameType {
     ftArtist,

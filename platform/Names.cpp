@@ -6,37 +6,54 @@ namespace platform {
 
 namespace {
 
-// Where a path's last component begins after. Windows separates folders with
-// "\" (and accepts "/"), and a drive's ":" ends its prefix ("C:Musik.mp3").
+// Windows separates folders with "\" (and accepts "/"), and a drive's ":"
+// ends its prefix ("C:Musik.mp3").
+constexpr bool IsDelimiter(char c)
+{
 #if defined(_WIN32)
-constexpr const char *kDelimiters = "\\/:";
+    return c == '\\' || c == '/' || c == ':';
 #else
-constexpr const char *kDelimiters = "/";
+    return c == '/';
 #endif
+}
+
+// Where a path's last component begins, and where its extension (the last
+// dot in it) begins, npos when it has none. One pass from the end: the names
+// of a whole folder go through here.
+struct TNameParts {
+    size_t name;
+    size_t ext;
+};
+
+TNameParts SplitName(const std::string &path)
+{
+    TNameParts parts{path.size(), std::string::npos};
+    while (parts.name > 0 && !IsDelimiter(path[parts.name - 1])) {
+        --parts.name;
+        if (parts.ext == std::string::npos && path[parts.name] == '.')
+            parts.ext = parts.name;
+    }
+    return parts;
+}
 
 } // namespace
 
 std::string ExtractFileExt(const std::string &fileName)
 {
-    size_t dot = fileName.rfind('.');
-    size_t slash = fileName.find_last_of(kDelimiters);
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-        return {};
-    return fileName.substr(dot);
+    const size_t ext = SplitName(fileName).ext;
+    return ext == std::string::npos ? std::string() : fileName.substr(ext);
 }
 
 std::string NameWithoutFolderAndExt(const std::string &fileName)
 {
-    size_t slash = fileName.find_last_of(kDelimiters);
-    std::string name = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
-    name.resize(name.size() - ExtractFileExt(fileName).size());
-    return name;
+    const TNameParts parts = SplitName(fileName);
+    const size_t end = parts.ext == std::string::npos ? fileName.size() : parts.ext;
+    return fileName.substr(parts.name, end - parts.name);
 }
 
 std::string FolderPart(const std::string &path)
 {
-    size_t slash = path.find_last_of(kDelimiters);
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    return path.substr(0, SplitName(path).name);
 }
 
 std::string FormatMinSec(int seconds)

@@ -53,23 +53,31 @@ char32_t decodeUtf8(const std::string &text, size_t &i)
     return cp;
 }
 
-void appendUtf8(std::string &out, char32_t cp)
+// Writes cp at out and returns the end; room for four bytes is needed.
+char *encodeUtf8(char *out, char32_t cp)
 {
     if (cp < 0x80) {
-        out += static_cast<char>(cp);
+        *out++ = static_cast<char>(cp);
     } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        *out++ = static_cast<char>(0xC0 | (cp >> 6));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        *out++ = static_cast<char>(0xE0 | (cp >> 12));
+        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        *out++ = static_cast<char>(0xF0 | (cp >> 18));
+        *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
+    return out;
+}
+
+void appendUtf8(std::string &out, char32_t cp)
+{
+    char units[4];
+    out.append(units, encodeUtf8(units, cp));
 }
 
 #if defined(_WIN32)
@@ -122,44 +130,57 @@ char32_t lower(char32_t cp)
 
 } // namespace
 
+// Both conversions write into room for the longest result and cut it to size
+// afterwards: a folder's worth of names goes through them, and a length check
+// per unit would cost more than the conversion itself.
 std::string Utf16ToUtf8(const std::u16string &text)
 {
-    std::string out;
-    out.reserve(text.size());
+    // One unit makes at most three bytes; a pair makes four from two.
+    std::string out(text.size() * 3, '\0');
+    char *end = out.data();
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t unit = text[i];
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+        if (unit < 0x80) {
+            *end++ = static_cast<char>(unit);
+        } else if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+                   text[i + 1] <= 0xDFFF) {
+            end = encodeUtf8(end, 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00));
             ++i;
         } else if (unit >= kEscapeFirst && unit <= kEscapeLast) {
-            out += static_cast<char>(unit - 0xDC00);
+            *end++ = static_cast<char>(unit - 0xDC00);
         } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-            appendUtf8(out, kReplacement);
+            end = encodeUtf8(end, kReplacement);
         } else {
-            appendUtf8(out, unit);
+            end = encodeUtf8(end, unit);
         }
     }
+    out.resize(size_t(end - out.data()));
     return out;
 }
 
 std::u16string Utf8ToUtf16(const std::string &text)
 {
-    std::u16string out;
-    out.reserve(text.size());
+    // Never more units than bytes: only four bytes make two units.
+    std::u16string out(text.size(), u'\0');
+    char16_t *end = out.data();
     for (size_t i = 0; i < text.size();) {
+        if (static_cast<unsigned char>(text[i]) < 0x80) {
+            *end++ = static_cast<char16_t>(text[i++]);
+            continue;
+        }
         const size_t start = i;
         char32_t cp = decodeUtf8(text, i);
-        if (cp == kReplacement && i == start + 1 && static_cast<unsigned char>(text[start]) >= 0x80) {
-            out += static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(text[start]));
+        if (cp == kReplacement && i == start + 1) {
+            *end++ = static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(text[start]));
         } else if (cp >= 0x10000) {
             cp -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (cp >> 10));
-            out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+            *end++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+            *end++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
         } else {
-            out += static_cast<char16_t>(cp);
+            *end++ = static_cast<char16_t>(cp);
         }
     }
+    out.resize(size_t(end - out.data()));
     return out;
 }
 

@@ -37,7 +37,8 @@ void TPlaylist::LoadFolder(const std::string &path)
         // All at once, in the same order: the worker starts on the first
         // file a moment later, and the main thread takes the queue's lock
         // once instead of once per file.
-        QueueInLibrary(Files);
+        if (AudioLibrary)
+            AudioLibrary->QueueListedFiles(Files, -1);
     }
     Notify(OnChange, this);
 }

@@ -43,12 +43,12 @@ struct TTreeNodeData {
     int SelectedIndex = -1;
 };
 
-// The record of a row of the track list.
+// The record of a row of the track list. Its texts are made when the row is
+// painted, from the record or else from the name: a folder of 100,000 files
+// makes 100,000 rows, of which a screenful is ever shown at once.
 struct TListRowData {
     const TAudioInfo *Track = nullptr; // owned by the audio library
     std::string FileName;
-    std::string Title;
-    std::string Length;
 };
 
 enum class TColumnAlignment { Left, Right, Center };
@@ -242,13 +242,18 @@ private:
     QStringList RunOpenDialog();
     // The kind of the tree's focused node; any is false when none is focused.
     TTreeNodeKind FocusedTreeKind(bool &any) const;
-    // The rows of each file name (exact, with case) in list order; the first
-    // Filled of them have their record. The keys view the rows' FileName.
+    // The rows of each file name (exact, with case), by list position: a
+    // name's rows are chained in list order through NextSameName (-1 ends),
+    // and Next is the first of them without its record (-1 when all have
+    // one). The keys view the rows' FileName. Arrays rather than a list per
+    // name: a folder's names are nearly all different.
     struct TRowSlot {
-        std::vector<TVirtualNode *> Rows;
-        size_t Filled = 0;
+        int Next;
+        int Last;
     };
     std::unordered_map<std::string_view, TRowSlot> RowIndex;
+    std::vector<TVirtualNode *> RowNodes;
+    std::vector<int> NextSameName;
     // The drive roots read at start-up: the nodes with one of these paths are
     // the drive nodes.
     std::unordered_set<std::string> DriveRoots;

@@ -146,17 +146,24 @@ void TForm1::ViewPlaylistChange(TPlaylist *)
     ListView->BeginUpdate();
     try {
         RowIndex.clear();
+        RowNodes.clear();
+        NextSameName.clear();
         ListView->DeleteChildren(nullptr);
         const int count = ViewPlaylist->Count();
         RowIndex.reserve(size_t(count));
+        RowNodes.reserve(size_t(count));
+        NextSameName.assign(size_t(count), -1);
         for (int i = 0; i < count; ++i) {
             TVirtualNode *node = nullptr;
             TListRowData *row = AddListRow(&node);
             row->FileName = ViewPlaylist->Items(i);
-            row->Title = platform::NameWithoutFolderAndExt(row->FileName);
-            row->Track = nullptr;
-            row->Length.clear();
-            RowIndex[row->FileName].Rows.push_back(node);
+            RowNodes.push_back(node);
+            auto [slot, added] = RowIndex.try_emplace(row->FileName, TRowSlot{i, i});
+            if (!added) {
+                TRowSlot &same = slot->second;
+                NextSameName[size_t(same.Last)] = i;
+                same.Last = i;
+            }
         }
     } catch (...) {
         ListView->EndUpdate();
@@ -173,14 +180,11 @@ void TForm1::LibraryTrackInfo(TAudioLibrary *, const TAudioInfo *Info)
     if (found == RowIndex.end())
         return;
     TRowSlot &slot = found->second;
-    if (slot.Filled == slot.Rows.size())
+    if (slot.Next < 0)
         return;
-    TVirtualNode *node = slot.Rows[slot.Filled++];
-    TListRowData *row = ListView->GetNodeData<TListRowData>(node);
-    row->Track = Info;
-    row->Title = Info->Title;
-    if (Info->Length >= 0)
-        row->Length = platform::FormatMinSec(Info->Length);
+    TVirtualNode *node = RowNodes[size_t(slot.Next)];
+    slot.Next = NextSameName[size_t(slot.Next)];
+    ListView->GetNodeData<TListRowData>(node)->Track = Info;
     ListView->InvalidateNode(node);
 }
 
@@ -189,15 +193,18 @@ QString TForm1::ListViewGetText(TVirtualNode *Node, int Column)
     const TListRowData *row = ListView->GetNodeData<TListRowData>(Node);
     if (!row)
         return {};
+    const TAudioInfo *track = row->Track;
     switch (Column) {
     case 0:
-        return QString::fromStdString(row->Title);
+        return QString::fromStdString(track ? track->Title
+                                            : platform::NameWithoutFolderAndExt(row->FileName));
     case 1:
-        return row->Track ? QString::fromStdString(row->Track->Artist) : QString();
+        return track ? QString::fromStdString(track->Artist) : QString();
     case 2:
-        return row->Track ? QString::fromStdString(row->Track->Album) : QString();
+        return track ? QString::fromStdString(track->Album) : QString();
     case 3:
-        return QString::fromStdString(row->Length);
+        return track && track->Length >= 0 ? QString::fromStdString(platform::FormatMinSec(track->Length))
+                                           : QString();
     case 4:
         return QString::fromStdString(row->FileName);
     default:
