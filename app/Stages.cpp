@@ -1,11 +1,12 @@
 // The program's start-up stages and the release of what they create: the
 // one place that knows the program-wide objects by their constructors.
+#include "app/Stages.h"
+
 #include "app/AppExt.h"
-#include "app/FormInfo.h"
-#include "app/FormSplash.h"
 #include "library/AudioLibraryExt.h"
 #include "playback/BassExt.h"
 #include "playback/PlayerExt.h"
+#include "ui/FormInfo.h"
 #include "ui/Unit1.h"
 
 TStartupStages MakeStartupStages()

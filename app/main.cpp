@@ -1,12 +1,13 @@
 // Klangdeck: the program entry.
 #include "app/Application.h"
-#include "app/FormInfo.h"
-#include "app/FormSplash.h"
 #include "app/QtHooks.h"
 #include "app/QtSession.h"
+#include "app/Stages.h"
 #include "app/TermSignals.h"
 #include "mpris/MprisService.h"
 #include "platform/Hooks.h"
+#include "ui/FormInfo.h"
+#include "ui/FormSplash.h"
 #include "ui/Unit1.h"
 
 #include <QIcon>
@@ -28,7 +29,7 @@ int main(int argc, char *argv[])
     platform::SetApplicationTitle("Klangdeck");
 
     Form1 = new TForm1;
-    SplashForm = new TSplashForm;
+    SplashForm = new TSplashForm(MakeStartupStages());
     SplashForm->exec();
 
     if (!Form1->isVisible())

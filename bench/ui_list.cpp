@@ -13,7 +13,7 @@
 //   rebuild_ms   the rows alone rebuilt once more (part of rows_ms).
 // Every repetition starts with a fresh library, so that every file is read.
 #include "app/QtHooks.h"
-#include "app/FormSplash.h"
+#include "app/Stages.h"
 #include "bass.h"
 #include "bench/BenchMedia.h"
 #include "library/AudioLibraryExt.h"

@@ -1,6 +1,6 @@
 #include "tests/support/QtWindowFixture.h"
-#include "app/FormSplash.h"
 
+#include "app/Stages.h"
 #include "bass.h"
 #include "library/AudioLibraryExt.h"
 #include "platform/Hooks.h"

@@ -1,6 +1,6 @@
 #include "ui/Unit1.h"
-#include "app/FormSplash.h"
 
+#include "app/Stages.h"
 #include "library/AudioLibraryExt.h"
 #include "playback/BassExt.h"
 #include "playback/PlayerExt.h"

@@ -1,8 +1,8 @@
-#include "app/FormInfo.h"
+#include "ui/FormInfo.h"
 
-#include "app/Picture.h"
 #include "ui/Assets.h"
 #include "ui/Fonts.h"
+#include "ui/Picture.h"
 
 #include <QEvent>
 #include <QGuiApplication>

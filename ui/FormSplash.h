@@ -23,18 +23,12 @@ struct TStartupStage {
 };
 using TStartupStages = std::vector<TStartupStage>;
 
-// The program's own stages (app/Stages.cpp).
-TStartupStages MakeStartupStages();
-// Frees the program-wide objects the stages created, in their order of
-// release; each variable is left null.
-void FreeStartupObjects();
-
 class TSplashForm : public QDialog {
     Q_OBJECT
 public:
     using TClock = std::function<uint32_t()>;
 
-    explicit TSplashForm(TStartupStages stages = MakeStartupStages(), TClock clock = {});
+    explicit TSplashForm(TStartupStages stages, TClock clock = {});
 
     // Shows the window modally and runs the start-up; returns once the
     // window has closed itself.

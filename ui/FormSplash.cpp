@@ -1,10 +1,10 @@
-#include "app/FormSplash.h"
+#include "ui/FormSplash.h"
 
-#include "app/Picture.h"
 #include "platform/Clock.h"
 #include "platform/Hooks.h"
 #include "ui/Assets.h"
 #include "ui/Fonts.h"
+#include "ui/Picture.h"
 #include "ui/Unit1.h"
 
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "app/Picture.h"
+#include "ui/Picture.h"
 
 #include <QPainter>
 

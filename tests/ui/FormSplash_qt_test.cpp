@@ -1,5 +1,6 @@
-#include "app/FormSplash.h"
+#include "ui/FormSplash.h"
 
+#include "app/Stages.h"
 #include "platform/Hooks.h"
 #include "tests/support/TestHooks.h"
 #include "ui/Unit1.h"
