@@ -14,8 +14,10 @@ add_custom_command(OUTPUT ${ico}
   DEPENDS klangdeck-render-icon ${icons}
   VERBATIM)
 file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/klangdeck.rc
-  CONTENT "IDI_ICON1 ICON \"klangdeck.ico\"\n")
+  CONTENT "IDI_ICON1 ICON \"${ico}\"\n")
 target_sources(klangdeck PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/klangdeck.rc)
+add_custom_target(klangdeck-ico DEPENDS ${ico})
+add_dependencies(klangdeck klangdeck-ico)
 set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/klangdeck.rc PROPERTIES OBJECT_DEPENDS ${ico})
 # A window program: no console opens with it.
 set_target_properties(klangdeck PROPERTIES WIN32_EXECUTABLE ON)
@@ -47,7 +49,7 @@ install(TARGETS klangdeck RUNTIME DESTINATION .)
 install(TARGETS bass RUNTIME DESTINATION bass)
 foreach(plugin bassflac bassopus)
   if(TARGET ${plugin})
-    install(TARGETS ${plugin} RUNTIME DESTINATION bass)
+    install(TARGETS ${plugin} LIBRARY DESTINATION bass RUNTIME DESTINATION bass)
   endif()
 endforeach()
 foreach(library ${qt_libraries})

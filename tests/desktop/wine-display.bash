@@ -26,13 +26,19 @@ mapped() {
 }
 
 # Waits up to 120 s for the main window of the program $pid, the splash
-# gone; its X window in $main, the first splash window seen in $splash.
+# gone; its X window in $main, the first splash window seen in $splash and
+# what the desktop learns of that window (its state and whether it is
+# managed at all) in $splash_wm.
 await_main_window() {
     local _
-    splash="" main=""
+    splash="" splash_wm="" main=""
     for _ in $(seq 1 1200); do
         kill -0 "$pid" 2>/dev/null || return 1
-        [ -z "$splash" ] && splash=$(mapped SplashForm | head -1)
+        if [ -z "$splash" ]; then
+            splash=$(mapped SplashForm | head -1)
+            [ -n "$splash" ] &&
+                splash_wm=$(xwininfo -id "$splash" -wm 2>/dev/null; xprop -id "$splash" _NET_WM_STATE 2>/dev/null || true)
+        fi
         main=$(mapped Klangdeck | head -1)
         [ -n "$main" ] && [ -z "$(mapped SplashForm)" ] && return 0
         main=""
