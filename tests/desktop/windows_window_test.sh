@@ -69,6 +69,11 @@ xdotool windowfocus --sync "$main"
 for k in Home End Up; do xdotool key "$k"; sleep 0.5; done
 sleep 2
 for k in Tab Down Return; do xdotool key "$k"; sleep 0.5; done
+# A picture of the window while the first track plays, when asked for
+# (scripts/screenshot-windows).
+if [ -n "${KLANG_WINDOWS_SCREENSHOT:-}" ]; then
+    import -window "$main" "$KLANG_WINDOWS_SCREENSHOT"
+fi
 
 # Both tracks (4 s) and the start of playing, generously.
 sleep 12
