@@ -73,8 +73,10 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   # The installer is a 32-bit program: it writes to and reads from the
   # 64-bit view of the registry, where 64-bit programs are registered.
   set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS "SetRegView 64")
+  # The uninstaller read the Start-menu folder from the 32-bit view; it is
+  # the one the installer was given.
   set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "SetRegView 64
-  ReadRegStr $START_MENU SHCTX \"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Klangdeck\" \"StartMenu\"")
+  StrCpy $START_MENU Klangdeck")
 else()
   set(KLANG_WIN_ARCH win32)
   set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES")
@@ -87,6 +89,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Klangdeck, ein kleiner Audio-Player")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY Klangdeck)
 set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Klangdeck)
 set(CPACK_PACKAGE_EXECUTABLES klangdeck Klangdeck)
+set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 set(CPACK_NSIS_DISPLAY_NAME Klangdeck)
 set(CPACK_NSIS_PACKAGE_NAME Klangdeck)
 set(CPACK_NSIS_INSTALLED_ICON_NAME klangdeck.exe)
