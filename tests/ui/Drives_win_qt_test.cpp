@@ -6,6 +6,7 @@
 // drive R: are there too.
 #include "tests/support/QtWindowFixture.h"
 #include "ui/Unit1.h"
+#include "ui/VirtualTree.h"
 
 #include <cstdlib>
 #include <map>
