@@ -3,8 +3,10 @@
 #include "app/QtHooks.h"
 #include "app/QtSession.h"
 #include "app/Stages.h"
+#ifndef _WIN32
 #include "app/TermSignals.h"
 #include "mpris/MprisService.h"
+#endif
 #include "platform/Hooks.h"
 #include "ui/FormInfo.h"
 #include "ui/FormSplash.h"
@@ -20,8 +22,12 @@ int main(int argc, char *argv[])
     // from the icon theme once installed.
     QGuiApplication::setDesktopFileName(QStringLiteral("klangdeck"));
     QGuiApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("klangdeck")));
+#ifndef _WIN32
     // The desktop's log-out, kill and Ctrl+C end the program as "&Beenden".
+    // (Windows ends a window program's session by window messages, which Qt
+    // takes care of.)
     TTermSignals termSignals(EndProgramOnSignal);
+#endif
     // Tasks handed to the main thread run on this object; it outlives
     // everything that may hand them over.
     auto *mainThread = new QObject;
@@ -34,10 +40,14 @@ int main(int argc, char *argv[])
 
     if (!Form1->isVisible())
         Form1->show();
+#ifdef _WIN32
+    const int result = RunMainLoop();
+#else
     // The desktop's media keys and controls, when there is a session bus.
     auto mediaControls = TMprisService::StartOnSessionBus(Form1);
     const int result = RunMainLoop();
     mediaControls.reset();
+#endif
 
     // The windows go first, so that nothing the controllers still report can
     // reach one of them.

@@ -19,6 +19,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# Qt for Windows (scripts/deps-windows-qt) in the same cache; its moc, rcc
+# and uic are the Linux Qt's of the same version.
+list(APPEND CMAKE_PREFIX_PATH ${KLANG_WIN_PREFIX}/qt6)
+set(QT_HOST_PATH /usr)
 set(ENV{PKG_CONFIG_LIBDIR} ${KLANG_WIN_PREFIX}/lib/pkgconfig)
 set(ENV{PKG_CONFIG_PATH} "")
 

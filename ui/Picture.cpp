@@ -1,8 +1,10 @@
 #include "ui/Picture.h"
 
+#include "ui/Assets.h"
+
 #include <QPainter>
 
-TPicture::TPicture(const QString &fileName, QWidget *parent) : QWidget(parent), Renderer(fileName)
+TPicture::TPicture(const QString &fileName, QWidget *parent) : QWidget(parent), FileName(fileName)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
@@ -10,5 +12,5 @@ TPicture::TPicture(const QString &fileName, QWidget *parent) : QWidget(parent), 
 void TPicture::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    Renderer.render(&painter, rect());
+    painter.drawPixmap(rect(), SvgPixmap(FileName, size(), devicePixelRatioF()));
 }

@@ -1,9 +1,8 @@
-// A picture that fills its widget, drawn from an SVG file so that it stays
-// sharp at every device pixel ratio. It takes no mouse input of its own:
+// A picture of the artwork (ui/Assets.h) that fills its widget, sharp at
+// every device pixel ratio. It takes no mouse input of its own:
 // presses go on to the window below it. Main thread.
 #pragma once
 
-#include <QSvgRenderer>
 #include <QWidget>
 
 class TPicture : public QWidget {
@@ -15,5 +14,5 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    QSvgRenderer Renderer;
+    QString FileName;
 };

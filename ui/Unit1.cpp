@@ -238,12 +238,17 @@ void TForm1::InitContent()
             TTreeNodeData *node = AddTreeNode(computerNode);
             node->Kind = nkFolder;
             node->Path = drive->Root;
-            // The mount point as the mount table lists it, without the
-            // trailing "/" of the root (except "/" itself).
-            const std::string mountPoint = drive->Root.size() > 1 && drive->Root.back() == '/'
-                                               ? drive->Root.substr(0, drive->Root.size() - 1)
-                                               : drive->Root;
-            node->Caption = drive->Name + " (" + mountPoint + ")";
+            // Windows names a drive by its letter, "Name (C:)"; elsewhere the
+            // mount point as the mount table lists it, without the trailing
+            // "/" of the root (except "/" itself).
+            std::string where;
+            if (drive->Letter)
+                where = std::string(1, drive->Letter) + ":";
+            else if (drive->Root.size() > 1 && drive->Root.back() == '/')
+                where = drive->Root.substr(0, drive->Root.size() - 1);
+            else
+                where = drive->Root;
+            node->Caption = drive->Name + " (" + where + ")";
             node->ImageIndex = drive->Kind == dkFloppy      ? 3
                                : drive->Kind == dkRemovable ? 6
                                : drive->Kind == dkCdRom     ? 5

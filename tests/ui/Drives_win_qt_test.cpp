@@ -1,0 +1,55 @@
+// The navigation tree on Windows, over the drives Wine shows: each drive is
+// captioned with its name and letter, "Lokaler Datenträger (C:)", its path
+// is its root "C:\", and a floppy drive gets its expand button from a
+// placeholder, without being read. With KLANG_WINE_TEST_DRIVES set
+// (scripts/test-windows) the labelled disk K:, the floppy A: and the CD
+// drive R: are there too.
+#include "tests/support/QtWindowFixture.h"
+#include "ui/Unit1.h"
+#include "ui/VirtualTree.h"
+
+#include <cstdlib>
+#include <map>
+#include <gtest/gtest.h>
+
+namespace {
+
+using WindowsTree = QtWindowFixture;
+
+TEST_F(WindowsTree, DrivesShowTheirNameAndLetterAndAFloppyIsNotRead)
+{
+    TVirtualTree *tree = Form->TreeView;
+    TVirtualNode *computer = tree->NextSibling(tree->FirstChild(nullptr));
+    std::map<std::string, const TTreeNodeData *> drives;
+    std::map<std::string, int> children;
+    for (TVirtualNode *n = tree->FirstChild(computer); n; n = tree->NextSibling(n)) {
+        const auto *data = tree->GetNodeData<TTreeNodeData>(n);
+        drives[data->Caption] = data;
+        children[data->Caption] = tree->ChildCount(n);
+        EXPECT_EQ(data->Kind, nkFolder);
+        EXPECT_EQ(data->Path.size(), 3u) << data->Caption;
+        EXPECT_EQ(data->Path.substr(1), ":\\") << data->Caption;
+        EXPECT_EQ(data->Caption.substr(data->Caption.size() - 5), " (" + data->Path.substr(0, 2) + ")");
+    }
+    ASSERT_TRUE(drives.count("Lokaler Datenträger (C:)"));
+    EXPECT_EQ(drives["Lokaler Datenträger (C:)"]->Path, "C:\\");
+    EXPECT_EQ(drives["Lokaler Datenträger (C:)"]->ImageIndex, 4);
+    if (!std::getenv("KLANG_WINE_TEST_DRIVES"))
+        return;
+    struct Expected {
+        std::string Caption;
+        int Image;
+    } const expected[] = {{"KLANGTEST (K:)", 4}, {"3½-Diskette (A:)", 3}, {"CD (R:)", 5}};
+    for (const auto &e : expected) {
+        ASSERT_TRUE(drives.count(e.Caption)) << e.Caption;
+        EXPECT_EQ(drives[e.Caption]->ImageIndex, e.Image) << e.Caption;
+    }
+    // The floppy's one child is the placeholder, not a listing of its folder.
+    ASSERT_EQ(children["3½-Diskette (A:)"], 1);
+    TVirtualNode *floppy = tree->FirstChild(computer);
+    while (tree->GetNodeData<TTreeNodeData>(floppy)->Caption != "3½-Diskette (A:)")
+        floppy = tree->NextSibling(floppy);
+    EXPECT_EQ(tree->GetNodeData<TTreeNodeData>(tree->FirstChild(floppy))->Kind, nkPlaceholder);
+}
+
+} // namespace
