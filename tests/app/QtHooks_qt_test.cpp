@@ -30,8 +30,10 @@ protected:
     {
         QElapsedTimer timer;
         timer.start();
-        while (timer.elapsed() < ms)
+        // At least one pass, however late this thread got the processor back.
+        do
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        while (timer.elapsed() < ms);
     }
 
     std::unique_ptr<QObject> Context = std::make_unique<QObject>();
@@ -114,11 +116,9 @@ TEST_F(QtHooks, ATerminationRequestedBeforeTheMainLoopEndsItAtOnce)
     platform::RequestTerminate();
     bool ranInLoop = false;
     QTimer::singleShot(0, [&] { ranInLoop = true; });
-    QTimer::singleShot(3000, [] { QCoreApplication::exit(7); });
-    QElapsedTimer timer;
-    timer.start();
+    // Only a loop that missed the request gets as far as this exit code.
+    QTimer::singleShot(30000, [] { QCoreApplication::exit(7); });
     EXPECT_EQ(RunMainLoop(), 0);
-    EXPECT_LT(timer.elapsed(), 1000);
     EXPECT_TRUE(ranInLoop);
 }
 

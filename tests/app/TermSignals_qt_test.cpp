@@ -15,8 +15,10 @@ void Pump(int ms = 100)
 {
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < ms)
+    // At least one pass, however late this thread got the processor back.
+    do
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    while (timer.elapsed() < ms);
 }
 
 void (*Action(int sig))(int)

@@ -39,9 +39,15 @@ if [ "${1:-}" = "--on-display" ]; then
     pid=$!
     pids+=("$pid")
     "$here/../../scripts/open-track" "$pid" "$track"
-    if [ "$sound" = sound ] && [ -z "$(pactl list short sink-inputs)" ]; then
-        echo "empty-home: the track does not play through the sound server" >&2
-        exit 1
+    if [ "$sound" = sound ]; then
+        for _ in $(seq 1 100); do
+            [ -n "$(pactl list short sink-inputs)" ] && break
+            sleep 0.1
+        done
+        if [ -z "$(pactl list short sink-inputs)" ]; then
+            echo "empty-home: the track does not play through the sound server" >&2
+            exit 1
+        fi
     fi
     sleep 1
     # The dialog has gone; the main window takes the keys again.

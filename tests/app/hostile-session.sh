@@ -64,9 +64,10 @@ if [ "${5:-}" = "--on-display" ]; then
     xdotool mousemove --window "$win" 60 400 click 1
     sleep 0.3
     for k in Home End Right Right; do xdotool key "$k"; sleep 0.3; done
-    sleep 1.5 # the worker is well into the scan
-    [ -n "$(ls -l "/proc/$pid/fd" 2>/dev/null | grep -F -- '-> /mnt/Klangdeck/Nullen/nullen.mp3')" ] ||
-        fail "the worker does not read the zero file"
+    reads_zeros() { ls -l "/proc/$pid/fd" 2>/dev/null | grep -qF -- '-> /mnt/Klangdeck/Nullen/nullen.mp3'; }
+    for _ in $(seq 1 300); do reads_zeros && break; sleep 0.1; done
+    reads_zeros || fail "the worker does not read the zero file within 30 s"
+    sleep 0.5 # into the scan
     quit_program
     echo "quit during the scan of 4 GB: ended ${quit_ms} ms after Alt+F4 with status $status"
     [ "$status" -eq 0 ] || fail "status $status: $(cat "$log")"

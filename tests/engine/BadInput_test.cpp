@@ -35,9 +35,11 @@ TEST_F(EngineTest, HostileFilesFailOrDecodeToAnEnd)
         }
         QWORD length = BASS_ChannelGetLength(h);
         ASSERT_NE(length, QWORD(-1));
+        // A decoder caught in a loop would never end; a busy machine under
+        // a sanitizer takes a while.
         auto start = steady_clock::now();
         std::vector<int16_t> all = ReadAll(h);
-        EXPECT_LT(duration<double>(steady_clock::now() - start).count(), 2.0);
+        EXPECT_LT(duration<double>(steady_clock::now() - start).count(), 20.0);
         EXPECT_LE(all.size() * 2, length) << "decoded past the length";
         int16_t tail[64];
         EXPECT_EQ(BASS_ChannelGetData(h, tail, sizeof tail), DWORD(-1));
@@ -68,7 +70,7 @@ TEST_F(EngineTest, DamagedFilesPlayToTheirEndAndSync)
             BASS_ChannelSetPosition(h, (length - tail) & ~QWORD(3));
         ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
         // A 4 GiB claim ends where the data does, not hours later.
-        EXPECT_TRUE(WaitFor([&] { return ends.load() == 1; }, milliseconds(5000)));
+        EXPECT_TRUE(WaitFor([&] { return ends.load() == 1; }, seconds(10)));
         EXPECT_EQ(BASS_ChannelIsActive(h), DWORD(BASS_ACTIVE_STOPPED));
         EXPECT_LE(BASS_ChannelGetPosition(h), length);
         BASS_StreamFree(h);
@@ -107,7 +109,7 @@ TEST_F(EngineTest, FifosAndFoldersAreRefusedWithoutWaiting)
             EXPECT_EQ(BASS_StreamCreateFile(FALSE, path.c_str(), 0, 0, flags), 0u);
             EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEOPEN);
         }
-        EXPECT_LT(duration<double>(steady_clock::now() - start).count(), 1.0);
+        EXPECT_LT(duration<double>(steady_clock::now() - start).count(), 10.0) << "waited for a writer";
         EXPECT_EQ(BASS_PluginLoad(path.c_str(), 0), 0u);
     }
 }

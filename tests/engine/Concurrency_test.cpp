@@ -71,7 +71,10 @@ TEST_F(EngineTest, OpeningMeasuringAndFreeingWhilePlaying)
     };
 
     std::thread a(measure, 0), b(measure, 3), c(play);
+    // At least this long side by side, and on until enough has happened
+    // however slowly a busy machine lets the threads go.
     std::this_thread::sleep_for(milliseconds(2500));
+    WaitFor([&] { return measured.load() > 20 && ends.load() > 0; }, seconds(60));
     stop = true;
     a.join();
     b.join();

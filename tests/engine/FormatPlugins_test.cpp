@@ -178,7 +178,7 @@ TEST_F(FormatPluginTest, FlacAndOpusPlayToTheEndWithOneEndSync)
     EXPECT_EQ(BASS_ChannelIsActive(streams[0]), DWORD(BASS_ACTIVE_PLAYING));
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(files[i]);
-        EXPECT_TRUE(WaitFor([&] { return ends[i].load() > 0; }, std::chrono::seconds(4)));
+        EXPECT_TRUE(WaitFor([&] { return ends[i].load() > 0; }, std::chrono::seconds(10)));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
     for (int i = 0; i < 3; ++i) {
@@ -242,7 +242,7 @@ TEST_F(FormatPluginTest, DamagedFilesFailToOpenOrEndCleanly)
     std::atomic<int> ends{0};
     ASSERT_NE(BASS_ChannelSetSync(h, BASS_SYNC_END, 0, CountEnd, &ends), 0u);
     ASSERT_TRUE(BASS_ChannelPlay(h, TRUE));
-    EXPECT_TRUE(WaitFor([&] { return ends.load() == 1; }, std::chrono::seconds(4)));
+    EXPECT_TRUE(WaitFor([&] { return ends.load() == 1; }, std::chrono::seconds(10)));
     EXPECT_EQ(BASS_ChannelIsActive(h), DWORD(BASS_ACTIVE_STOPPED));
     BASS_StreamFree(h);
 }

@@ -32,7 +32,7 @@ Captured PlayAndCapture(const char *fixture, QWORD from, int volume, int pan)
     EXPECT_TRUE(BASS_ChannelSetAttributes(h, -1, volume, pan));
     EXPECT_TRUE(BASS_ChannelSetPosition(h, from * 2 * info.chans));
     EXPECT_TRUE(BASS_ChannelPlay(h, FALSE));
-    EXPECT_TRUE(WaitFor([&] { return BASS_ChannelIsActive(h) == BASS_ACTIVE_STOPPED; }, seconds(3)));
+    EXPECT_TRUE(WaitFor([&] { return BASS_ChannelIsActive(h) == BASS_ACTIVE_STOPPED; }, seconds(10)));
     std::this_thread::sleep_for(milliseconds(30));
     BASS_Free();
 

@@ -23,14 +23,18 @@ HSTREAM Open(const char *fixture)
     return BASS_StreamCreateFile(FALSE, fixtures::Path(fixture).c_str(), 0, 0, 0);
 }
 
-// Waits until the output has closed; the time it took, or -1 after 3 s.
-long MillisecondsUntilClosed()
+// Waits until the output has closed; the seconds since `since` by then, or
+// -1 when it is still open 10 s on.
+double SecondsUntilClosed(const fixtures::Stopwatch &since = {})
 {
-    auto start = steady_clock::now();
-    if (!WaitFor([] { return !Output().open; }, seconds(3)))
+    if (!WaitFor([] { return !Output().open; }, seconds(10)))
         return -1;
-    return long(duration_cast<milliseconds>(steady_clock::now() - start).count());
+    return since.Seconds();
 }
+
+// The engine closes the output a second after the last play stopped; a
+// busy machine only makes that later.
+constexpr double kCloseDelay = 1.0;
 
 struct Ends {
     std::atomic<int> count{0};
@@ -58,32 +62,33 @@ TEST_F(EngineTest, OutputOpensOnlyWhilePlayingAndClosesASecondAfterPauseOrStop)
     ASSERT_TRUE(BASS_ChannelPlay(h, TRUE));
     EXPECT_TRUE(Output().open) << "open as Play returns";
     EXPECT_EQ(Output().opens, 1u);
-    std::this_thread::sleep_for(milliseconds(300));
+    ASSERT_TRUE(WaitFor([&] { return BASS_ChannelGetPosition(h) > 4 * 4410; }, seconds(10)));
+    const fixtures::Stopwatch sincePause;
     ASSERT_TRUE(BASS_ChannelPause(h));
     const QWORD paused = BASS_ChannelGetPosition(h);
-    std::this_thread::sleep_for(milliseconds(500));
-    EXPECT_TRUE(Output().open) << "a quick resume finds the output still open";
-    long closedAfter = MillisecondsUntilClosed();
-    EXPECT_GE(closedAfter, 0) << "still open 3.5 s after the pause";
+    EXPECT_GE(SecondsUntilClosed(sincePause), kCloseDelay) << "a quick resume finds the output still open";
     EXPECT_EQ(BASS_ChannelGetPosition(h), paused);
     EXPECT_EQ(BASS_ChannelIsActive(h), DWORD(BASS_ACTIVE_PAUSED));
 
     // Resuming opens it again and goes on where the pause left off.
+    const fixtures::Stopwatch sinceResume;
     ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
     EXPECT_TRUE(Output().open);
     EXPECT_EQ(Output().opens, 2u);
-    EXPECT_LE(BASS_ChannelGetPosition(h) - paused, QWORD(4 * 4410));
-    ASSERT_TRUE(WaitFor([&] { return BASS_ChannelGetPosition(h) > paused + 4 * 4410; }, seconds(2)));
+    const QWORD resumed = BASS_ChannelGetPosition(h);
+    EXPECT_GE(resumed, paused);
+    EXPECT_LE(BASS_ChannelBytes2Seconds(h, resumed - paused), sinceResume.Seconds() + 0.1);
+    ASSERT_TRUE(WaitFor([&] { return BASS_ChannelGetPosition(h) > paused + 4 * 4410; }, seconds(10)));
+    const fixtures::Stopwatch sinceStop;
     EXPECT_TRUE(BASS_ChannelStop(h));
-    EXPECT_TRUE(Output().open);
-    EXPECT_GE(MillisecondsUntilClosed(), 0) << "still open 3 s after the stop";
+    EXPECT_GE(SecondsUntilClosed(sinceStop), kCloseDelay) << "closes a second after the stop";
     EXPECT_EQ(Output().opens, 2u);
 
     // Freeing a playing stream counts as its stop.
     ASSERT_TRUE(BASS_ChannelPlay(h, TRUE));
     EXPECT_EQ(Output().opens, 3u);
     ASSERT_TRUE(BASS_StreamFree(h));
-    EXPECT_GE(MillisecondsUntilClosed(), 0);
+    EXPECT_GE(SecondsUntilClosed(), 0);
 }
 
 TEST_F(EngineTest, EndSyncsFireOnceAcrossClosingAndOpeningTheOutput)
@@ -95,21 +100,21 @@ TEST_F(EngineTest, EndSyncsFireOnceAcrossClosingAndOpeningTheOutput)
     for (int round = 1; round <= 2; ++round) {
         QWORD before = Output().frames;
         ASSERT_TRUE(BASS_ChannelPlay(h, FALSE)); // after the end: from the start
-        ASSERT_TRUE(WaitFor([&] { return ends.count.load() == round; }, seconds(3))) << "round " << round;
+        ASSERT_TRUE(WaitFor([&] { return ends.count.load() == round; }, seconds(10))) << "round " << round;
         // The whole stream went to the device, once.
         EXPECT_EQ(Output().frames - before, BASS_ChannelGetLength(h) / 4) << "round " << round;
-        EXPECT_GE(MillisecondsUntilClosed(), 0) << "round " << round;
+        EXPECT_GE(SecondsUntilClosed(), 0) << "round " << round;
         EXPECT_EQ(ends.count.load(), round) << "round " << round;
     }
     EXPECT_EQ(Output().opens, 2u);
 
     // An end reached just before the output closes is reported once, too.
     ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
-    ASSERT_TRUE(WaitFor([&] { return ends.count.load() == 3; }, seconds(3)));
+    ASSERT_TRUE(WaitFor([&] { return ends.count.load() == 3; }, seconds(10)));
     std::this_thread::sleep_for(milliseconds(950));
     ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
-    ASSERT_TRUE(WaitFor([&] { return ends.count.load() == 4; }, seconds(3)));
-    EXPECT_GE(MillisecondsUntilClosed(), 0);
+    ASSERT_TRUE(WaitFor([&] { return ends.count.load() == 4; }, seconds(10)));
+    EXPECT_GE(SecondsUntilClosed(), 0);
     EXPECT_EQ(ends.count.load(), 4);
 }
 
@@ -126,10 +131,9 @@ TEST_F(EngineTest, ATrackFollowingAnotherKeepsTheOutputOpen)
     BASS_ChannelSetSync(third, BASS_SYNC_END, 0, CALLBACK_Ended, &thirdEnds);
 
     ASSERT_TRUE(BASS_ChannelPlay(first, TRUE));
-    ASSERT_TRUE(WaitFor([&] { return thirdEnds.count.load() == 1; }, seconds(5)));
+    ASSERT_TRUE(WaitFor([&] { return thirdEnds.count.load() == 1; }, seconds(10)));
     EXPECT_EQ(firstEnds.count.load(), 1);
     EXPECT_EQ(secondEnds.count.load(), 1);
-    EXPECT_TRUE(Output().open);
     EXPECT_EQ(Output().opens, 1u) << "closed between two tracks";
     EXPECT_EQ(Output().frames, 3 * BASS_ChannelGetLength(first) / 4);
 }

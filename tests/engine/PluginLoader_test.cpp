@@ -111,7 +111,7 @@ TEST_F(EngineTest, FilesNoBuiltInDecoderTakesGoToPlugins)
     ASSERT_NE(play, 0u);
     ASSERT_TRUE(BASS_ChannelPlay(play, TRUE));
     EXPECT_TRUE(
-        WaitFor([&] { return BASS_ChannelIsActive(play) == BASS_ACTIVE_STOPPED; }, std::chrono::seconds(3)));
+        WaitFor([&] { return BASS_ChannelIsActive(play) == BASS_ACTIVE_STOPPED; }, std::chrono::seconds(10)));
     EXPECT_EQ(BASS_ChannelGetPosition(play), 11025u * 4);
 
     EXPECT_EQ(BASS_StreamCreateFile(FALSE, dir.Write("other.txt", "KLANGSINX 1 2 3 4 5").c_str(), 0, 0, 0),
@@ -131,9 +131,9 @@ TEST_F(EngineTest, ChannelStallsWhenTheDecoderFallsBehind)
     ASSERT_NE(BASS_ChannelSetSync(h, BASS_SYNC_END, 0, CountEnd, &ends), 0u);
     ASSERT_TRUE(BASS_ChannelPlay(h, TRUE));
     EXPECT_TRUE(
-        WaitFor([&] { return BASS_ChannelIsActive(h) == BASS_ACTIVE_STALLED; }, std::chrono::seconds(2)));
+        WaitFor([&] { return BASS_ChannelIsActive(h) == BASS_ACTIVE_STALLED; }, std::chrono::seconds(10)));
     // It plays on as data comes, and ends with everything played.
-    EXPECT_TRUE(WaitFor([&] { return ends.load() == 1; }, std::chrono::seconds(3)));
+    EXPECT_TRUE(WaitFor([&] { return ends.load() == 1; }, std::chrono::seconds(10)));
     EXPECT_EQ(BASS_ChannelIsActive(h), DWORD(BASS_ACTIVE_STOPPED));
     EXPECT_EQ(BASS_ChannelGetPosition(h), 20000u * 4);
 }

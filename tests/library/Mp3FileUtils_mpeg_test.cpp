@@ -3,7 +3,6 @@
 #include "tests/support/Fixtures.h"
 #include "tests/support/Id3Writer.h"
 
-#include <chrono>
 #include <gtest/gtest.h>
 
 using namespace id3writer;
@@ -297,10 +296,8 @@ TEST(MpegScan, TheSearchEndsAtAStopRequest)
     std::atomic<bool> stop{true};
     TMpegInfo stopped;
     stopped.StopRequest = &stop;
-    auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(stopped.ScanStream(zeros), mrNoMpegFrame);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
-    EXPECT_LT(zeros.GetPosition(), 4096);
+    EXPECT_LT(zeros.GetPosition(), 4096) << "searched on after the request";
 
     // Not stopped, the same scan finds the frames behind the zeros.
     TMemoryStream late(std::string(100000, '\0') + MpegFrames(kCbr128, 417, 3));

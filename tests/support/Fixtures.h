@@ -1,6 +1,7 @@
 // Where the generated audio fixtures are, and small file helpers for tests.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -39,5 +40,23 @@ struct NtfsNames {
     std::vector<std::string> Listed, Created;
 };
 NtfsNames NamesInNtfsOrder();
+
+// Wall-clock seconds since it was made. A position read after it cannot
+// have moved on by more than Seconds() of audio, however busy the machine
+// is; a fixed sleep says nothing about how much a starved player played.
+class Stopwatch {
+public:
+    double Seconds() const
+    {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    }
+
+private:
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+};
+
+// How far a position on the no-sound device may run ahead of the clock: the
+// block it is mixing.
+constexpr double kNoSoundAhead = 0.05;
 
 } // namespace fixtures

@@ -24,7 +24,7 @@ protected:
     void TearDown() override;
 
     // Pumps the Qt event loop until pred holds or timeoutMs pass; returns pred().
-    static bool WaitFor(const std::function<bool()> &pred, int timeoutMs = 5000);
+    static bool WaitFor(const std::function<bool()> &pred, int timeoutMs = 20000);
     // Handles the events that are due now, tasks handed to the main thread included.
     static void ProcessEvents();
 

@@ -25,11 +25,11 @@ public:
     int RunPending();
     // Pumps until pred() holds or the timeout passes; returns pred().
     bool RunUntil(const std::function<bool()> &pred,
-                  std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+                  std::chrono::milliseconds timeout = std::chrono::milliseconds(20000));
 
     std::vector<Box> Boxes() const;
-    int WaitCursorDepth() const;   // cursors on minus cursors off
-    int WaitCursorShows() const;   // how often it was switched on
+    int WaitCursorDepth() const; // cursors on minus cursors off
+    int WaitCursorShows() const; // how often it was switched on
     std::string Title() const;
 
 private:

@@ -288,8 +288,8 @@ TEST_F(SplashTest, ModalRunKeepsItsTimingsWithoutSpinning)
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
 
     EXPECT_EQ(seen, std::vector<std::string>(std::begin(Texts), std::end(Texts)));
+    // Never sooner than the stages' times; a busy machine only makes it later.
     EXPECT_GE(wall, 1.13);
-    EXPECT_LT(wall, 3.0);
     EXPECT_LT(cpu, 0.5 * wall) << "cpu " << cpu << " s of " << wall << " s";
     EXPECT_TRUE(Form1->isVisible());
     EXPECT_FALSE(SplashForm->isVisible());
