@@ -348,6 +348,9 @@ void TAudioLibrary::Enqueue(const std::vector<std::string> &fileNames, const std
         return;
     std::lock_guard lock(impl->mutex);
     auto &queue = impl->Queue;
+    // A large folder's names would otherwise grow the index step by step,
+    // each step rehashing everything queued so far while the worker waits.
+    impl->QueueIndex.reserve(impl->QueueIndex.size() + fileNames.size());
     for (size_t i = 0; i < fileNames.size(); ++i) {
         if (!exists[i])
             continue;

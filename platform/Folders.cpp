@@ -118,7 +118,7 @@ std::string HomeFolder()
 
 } // namespace
 
-std::vector<DirEntry> ListFolder(const std::string &folder)
+std::vector<DirEntry> ListFolder(const std::string &folder, bool withReadOnly)
 {
     std::vector<DirEntry> entries;
     DIR *dir = opendir(folder.empty() ? "." : folder.c_str());
@@ -148,7 +148,7 @@ std::vector<DirEntry> ListFolder(const std::string &folder)
         } else {
             KindFromDirentType(d->d_type, entry);
         }
-        entry.readOnly = faccessat(fd, d->d_name, W_OK, AT_EACCESS) != 0;
+        entry.readOnly = withReadOnly && faccessat(fd, d->d_name, W_OK, AT_EACCESS) != 0;
         entries.push_back(std::move(entry));
     }
     closedir(dir);

@@ -15,7 +15,7 @@ struct DirEntry {
     bool hidden = false;   // the name starts with "."
     bool folder = false;   // a directory
     bool system = false;   // neither a regular file nor a directory (FIFO, socket, device, dangling link)
-    bool readOnly = false; // the program may not write to it
+    bool readOnly = false; // the program may not write to it; on Linux only when asked for
     bool archive = false;  // a regular file
 };
 
@@ -23,8 +23,10 @@ struct DirEntry {
 // "..", in the order Windows lists an NTFS folder: by the names' UTF-16 code
 // units after upper-casing, names equal so by their exact bytes. On Windows
 // the file system's own order. A folder that does not
-// exist or cannot be read gives an empty list.
-std::vector<DirEntry> ListFolder(const std::string &folder);
+// exist or cannot be read gives an empty list. On Linux readOnly costs a
+// check per entry, which a large folder would feel; it is made only with
+// withReadOnly, and false otherwise.
+std::vector<DirEntry> ListFolder(const std::string &folder, bool withReadOnly = false);
 
 // The path of a per-user shell folder without a trailing "/", empty when the
 // name is unknown or there is no such folder. On Linux "AppData" is the

@@ -11,7 +11,7 @@ namespace {
 
 } // namespace
 
-std::vector<DirEntry> ListFolder(const std::string &folder)
+std::vector<DirEntry> ListFolder(const std::string &folder, bool)
 {
     std::vector<DirEntry> entries;
     std::wstring pattern = Utf8ToWide(folder.empty() ? "." : folder);

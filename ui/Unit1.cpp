@@ -53,6 +53,8 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     OpenDialog->setFileMode(QFileDialog::ExistingFiles);
     PlayingTimer = new QTimer(this);
     PlayingTimer->setInterval(platform::EffectiveTimerInterval(1));
+    RowSlices = new QTimer(this);
+    connect(RowSlices, &QTimer::timeout, this, [this] { AddListRows(); });
     ConnectTransport();
 }
 
@@ -311,6 +313,7 @@ void TForm1::FormDestroy()
     }
     if (AudioLibrary)
         AudioLibrary->SetOnInfoReady(nullptr);
+    RowSlices->stop();
     ViewPlaylist.reset();
 }
 

@@ -128,8 +128,9 @@ public:
     void ListViewChange(TVirtualNode *Node);
     void OpenItemClick();
     void PlayFocused();
-    // Node, when given, receives the new row.
-    TListRowData *AddListRow(TVirtualNode **Node = nullptr);
+    // Adds the next rows of ViewPlaylist, at most a slice of them; a large
+    // folder's rows come in several, with the event loop running between.
+    void AddListRows();
 
     // Transport controls, play modes and position display.
     void PlayBtnClick();
@@ -254,6 +255,12 @@ private:
     std::unordered_map<std::string_view, TRowSlot> RowIndex;
     std::vector<TVirtualNode *> RowNodes;
     std::vector<int> NextSameName;
+    // Runs AddListRows until every row of ViewPlaylist is there.
+    QTimer *RowSlices = nullptr;
+    // Announcements that found no row left for their name while rows were
+    // still to come, by name in the order announced: the first rows of that
+    // name added later take them, as if they had been there.
+    std::unordered_map<std::string_view, std::vector<const TAudioInfo *>> Unplaced;
     // The drive roots read at start-up: the nodes with one of these paths are
     // the drive nodes.
     std::unordered_set<std::string> DriveRoots;

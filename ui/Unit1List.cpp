@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QFileDialog>
+#include <QTimer>
 #include <algorithm>
 #include <charconv>
 
@@ -133,16 +134,10 @@ void TForm1::ApplyColumnSpec(const std::string &Spec)
         throw EConvertError(error);
 }
 
-TListRowData *TForm1::AddListRow(TVirtualNode **Node)
-{
-    TVirtualNode *node = ListView->AddChild(nullptr);
-    if (Node)
-        *Node = node;
-    return ListView->GetNodeData<TListRowData>(node);
-}
-
 void TForm1::ViewPlaylistChange(TPlaylist *)
 {
+    RowSlices->stop();
+    Unplaced.clear();
     ListView->BeginUpdate();
     try {
         RowIndex.clear();
@@ -153,18 +148,7 @@ void TForm1::ViewPlaylistChange(TPlaylist *)
         RowIndex.reserve(size_t(count));
         RowNodes.reserve(size_t(count));
         NextSameName.assign(size_t(count), -1);
-        for (int i = 0; i < count; ++i) {
-            TVirtualNode *node = nullptr;
-            TListRowData *row = AddListRow(&node);
-            row->FileName = ViewPlaylist->Items(i);
-            RowNodes.push_back(node);
-            auto [slot, added] = RowIndex.try_emplace(row->FileName, TRowSlot{i, i});
-            if (!added) {
-                TRowSlot &same = slot->second;
-                NextSameName[size_t(same.Last)] = i;
-                same.Last = i;
-            }
-        }
+        AddListRows();
     } catch (...) {
         ListView->EndUpdate();
         throw;
@@ -172,18 +156,56 @@ void TForm1::ViewPlaylistChange(TPlaylist *)
     ListView->EndUpdate();
 }
 
+void TForm1::AddListRows()
+{
+    // Small enough for the window to answer input between two slices on a
+    // slow machine, large enough to fill the visible rows at once.
+    constexpr int SliceRows = 4096;
+    const int first = int(RowNodes.size());
+    const int count = std::min(ViewPlaylist->Count() - first, SliceRows);
+    TVirtualNode *node = ListView->AddChildren(nullptr, count);
+    for (int i = first; i < first + count; ++i, node = ListView->NextSibling(node)) {
+        TListRowData *row = ListView->GetNodeData<TListRowData>(node);
+        row->FileName = ViewPlaylist->Items(i);
+        RowNodes.push_back(node);
+        auto [slot, added] = RowIndex.try_emplace(row->FileName, TRowSlot{i, i});
+        if (!added) {
+            TRowSlot &same = slot->second;
+            NextSameName[size_t(same.Last)] = i;
+            same.Last = i;
+            if (same.Next < 0)
+                same.Next = i;
+        }
+        if (auto early = Unplaced.find(row->FileName); early != Unplaced.end()) {
+            row->Track = early->second.front();
+            early->second.erase(early->second.begin());
+            if (early->second.empty())
+                Unplaced.erase(early);
+            // The row is filled; the next of its name waits for the next announcement.
+            slot->second.Next = -1;
+        }
+    }
+    if (int(RowNodes.size()) < ViewPlaylist->Count()) {
+        RowSlices->start();
+    } else {
+        RowSlices->stop();
+        Unplaced.clear();
+    }
+}
+
 void TForm1::LibraryTrackInfo(TAudioLibrary *, const TAudioInfo *Info)
 {
     if (!Info)
         return;
     auto found = RowIndex.find(Info->FileName);
-    if (found == RowIndex.end())
+    TRowSlot *slot = found == RowIndex.end() ? nullptr : &found->second;
+    if (!slot || slot->Next < 0) {
+        if (RowSlices->isActive())
+            Unplaced[Info->FileName].push_back(Info);
         return;
-    TRowSlot &slot = found->second;
-    if (slot.Next < 0)
-        return;
-    TVirtualNode *node = RowNodes[size_t(slot.Next)];
-    slot.Next = NextSameName[size_t(slot.Next)];
+    }
+    TVirtualNode *node = RowNodes[size_t(slot->Next)];
+    slot->Next = NextSameName[size_t(slot->Next)];
     ListView->GetNodeData<TListRowData>(node)->Track = Info;
     ListView->InvalidateNode(node);
 }

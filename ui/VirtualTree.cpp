@@ -279,24 +279,35 @@ QModelIndex TVirtualTree::IndexOf(const TVirtualNode *node, int column) const
 
 TVirtualNode *TVirtualTree::AddChild(TVirtualNode *parent)
 {
+    return AddChildren(parent, 1);
+}
+
+TVirtualNode *TVirtualTree::AddChildren(TVirtualNode *parent, int count)
+{
     TVirtualNode *owner = parent ? parent : &Root;
-    auto *node = new TVirtualNode;
-    node->ParentNode = owner;
-    node->Row = int(owner->Children.size());
-    if (DataType) {
-        node->DataType = DataType;
-        node->Data = DataType->Create();
-    }
-    if (UpdateCount > 0) {
+    if (count <= 0)
+        return nullptr;
+    const int first = int(owner->Children.size());
+    // Outside an update bracket the view hears of one appended range, which
+    // keeps its scroll position, selection and focus as they are.
+    if (UpdateCount > 0)
         StructureChanging();
+    else
+        Model->beginInsertRows(IndexOf(owner), first, first + count - 1);
+    for (int i = 0; i < count; ++i) {
+        auto *node = new TVirtualNode;
+        node->ParentNode = owner;
+        node->Row = first + i;
+        if (DataType) {
+            node->DataType = DataType;
+            node->Data = DataType->Create();
+        }
         owner->Children.push_back(node);
-    } else {
-        Model->beginInsertRows(IndexOf(owner), node->Row, node->Row);
-        owner->Children.push_back(node);
-        Model->endInsertRows();
     }
-    ++NodeCount;
-    return node;
+    NodeCount += count;
+    if (UpdateCount == 0)
+        Model->endInsertRows();
+    return owner->Children[size_t(first)];
 }
 
 void TVirtualTree::DeleteChildren(TVirtualNode *node)

@@ -89,6 +89,9 @@ public:
 
     // Structure. A null parent stands for the top level.
     TVirtualNode *AddChild(TVirtualNode *parent);
+    // Appends count children at once and returns the first of them (null
+    // for none); the others follow it as its siblings.
+    TVirtualNode *AddChildren(TVirtualNode *parent, int count);
     // Deletes the children of node (the top-level nodes for null), deepest first;
     // OnFreeNode is raised once for each before its record is destroyed.
     void DeleteChildren(TVirtualNode *node);

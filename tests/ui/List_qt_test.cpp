@@ -13,6 +13,7 @@
 #include <QMimeData>
 #include <QTest>
 #include <QUrl>
+#include <atomic>
 #include <gtest/gtest.h>
 
 namespace {
@@ -105,6 +106,53 @@ TEST_F(TrackList, AnAnnouncementFillsTheFirstRowOfThatExactNameThatHasNoRecord)
     EXPECT_FALSE(AllRowsFilled());
     ASSERT_TRUE(WaitFor([&] { return AllRowsFilled(); }));
     EXPECT_EQ(Text(Form, RowNode(RowOf(Ogg)), 0), "c-ogg.Take");
+}
+
+TEST_F(TrackList, ALargeFolderComesInSlicesThatANewChoiceCancels)
+{
+    // Empty files that a stand-in reader gives records: only the number counts.
+    std::atomic<int> reads{0};
+    AudioLibrary->SetReader([&](const std::string &fileName, TAudioInfo &info) {
+        info.FileName = fileName;
+        info.Title = "Stück";
+        info.Length = 1;
+        ++reads;
+    });
+    constexpr int Extra = 9000;
+    for (int i = 0; i < Extra; ++i)
+        Dir.Write("music/Album/" + std::to_string(i) + ".mp3", "");
+    const int total = Extra + 3;
+    const std::string last = Ogg; // "c-ogg" comes after every digit and "a-", "b-"
+    const TAudioInfo early{last, "Früh", "", "", 2};
+
+    for (const bool cancel : {true, false}) {
+        SCOPED_TRACE(cancel ? "cancelled" : "completed");
+        Click(AlbumNode());
+        // The first rows are there at once, the rest come later; an
+        // announcement for a row still to come fills it when it comes.
+        EXPECT_GT(List()->TotalCount(), 0);
+        EXPECT_LT(List()->TotalCount(), total);
+        Form->LibraryTrackInfo(AudioLibrary, &early);
+        if (cancel) {
+            Click(SecondNode());
+            EXPECT_EQ(ListedFiles(), Strings{Other});
+            // Until the old folder's last announcement has been handled.
+            ASSERT_TRUE(WaitFor([&] { return reads >= total + 1 && AllRowsFilled(); }, 120000));
+            for (int i = 0; i < 10; ++i)
+                ProcessEvents();
+            EXPECT_EQ(ListedFiles(), Strings{Other});
+            continue;
+        }
+        ASSERT_TRUE(WaitFor([&] { return List()->TotalCount() == total && AllRowsFilled(); }, 120000));
+        int i = 0;
+        for (TVirtualNode *n = List()->FirstChild(nullptr); n; n = List()->NextSibling(n), ++i) {
+            const TListRowData *row = List()->GetNodeData<TListRowData>(n);
+            ASSERT_EQ(row->FileName, Form->ViewPlaylist->Items(i));
+            ASSERT_EQ(row->Track->FileName, row->FileName);
+        }
+        EXPECT_EQ(Row(total - 1)->FileName, last);
+        EXPECT_EQ(Row(total - 1)->Track, &early);
+    }
 }
 
 TEST_F(TrackList, EnterAndDoubleClickPlayTheFocusedRow)
