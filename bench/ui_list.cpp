@@ -12,7 +12,8 @@
 //                reset before the click), window, library and Qt included;
 //   infos        announcements handled by the window;
 //   apply_ms     the time spent in them, all together;
-//   rebuild_ms   the rows alone rebuilt once more.
+//   rebuild_ms   the rows rebuilt once more: the old ones gone and the first
+//                slice made (the others follow between events).
 // Every repetition starts with a fresh library, so that every file is read.
 #include "app/QtHooks.h"
 #include "app/Stages.h"
