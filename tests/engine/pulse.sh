@@ -13,8 +13,11 @@ if ! command -v pulseaudio >/dev/null || ! command -v pactl >/dev/null || ! comm
     echo "pulse.sh: no pulseaudio, pactl and parec, skipped"
     exit 77
 fi
+# KLANG_SOUND_SERVERS=pulse limits the runs to PulseAudio.
 kinds=(pulse)
-if command -v pipewire >/dev/null && command -v pipewire-pulse >/dev/null && command -v wireplumber >/dev/null &&
+if [ "${KLANG_SOUND_SERVERS:-pulse pipewire}" = pulse ]; then
+    echo "pulse.sh: PulseAudio only, as KLANG_SOUND_SERVERS asks"
+elif command -v pipewire >/dev/null && command -v pipewire-pulse >/dev/null && command -v wireplumber >/dev/null &&
     command -v dbus-daemon >/dev/null; then
     kinds+=(pipewire)
 else

@@ -19,6 +19,19 @@ wait_for_server() {
     return 1
 }
 
+# A server can answer before its graph plays (WirePlumber still linking
+# PipeWire's nodes, a loaded machine): ready once the sink's monitor
+# delivers a tenth of a second of sound.
+wait_for_sink() {
+    local bytes
+    for _ in 1 2 3 4; do
+        bytes=$(timeout 15 parec -d bench.monitor --raw 2>/dev/null | head -c 17640 | wc -c) || true
+        [ "${bytes:-0}" -ge 17640 ] && return 0
+    done
+    echo "sound-server.sh: the sink does not play (see $dir/*.log)" >&2
+    return 1
+}
+
 launch() {
     local name=$1
     shift
@@ -38,6 +51,7 @@ start() {
             -L "module-null-sink sink_name=bench rate=44100 sink_properties=device.description=Bench" \
             -L module-native-protocol-unix
         wait_for_server
+        wait_for_sink
         ;;
     pipewire)
         if [ ! -s "$dir/bus" ]; then
@@ -58,6 +72,7 @@ start() {
             pactl set-default-sink bench 2>/dev/null && pactl info | grep -q "Default Sink: bench" && break
             sleep 0.1
         done
+        wait_for_sink
         ;;
     esac
 }
