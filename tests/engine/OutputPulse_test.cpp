@@ -20,9 +20,10 @@ constexpr QWORD kFrameBytes = 4; // 16-bit stereo
 // What a change may take to reach the ear; what the server's sink still
 // holds after a discard is well below.
 constexpr QWORD kPrompt = kRate / 10;
-// How far the heard position, interpolated from the server's timing, may
-// run ahead of this process's clock.
-constexpr double kClockSlack = 0.03;
+// How far the heard position may run ahead of this process's clock: it
+// comes from the server's latency estimate, which is off by tens of
+// milliseconds at times (a jump would be the whole queue, 0.4 s).
+constexpr double kClockSlack = 0.1;
 
 class PulseOutput : public testing::Test {
 protected:
@@ -117,6 +118,7 @@ TEST_F(PulseOutput, PositionNeverGoesBackWhilePlaying)
 {
     HSTREAM h = Open("tone-44100-4s.ogg");
     ASSERT_NE(h, 0u);
+    const fixtures::Stopwatch sincePlay;
     PlayAWhile(h);
     const fixtures::Stopwatch watch;
     QWORD last = Frame(h), backwards = 0;
@@ -129,22 +131,23 @@ TEST_F(PulseOutput, PositionNeverGoesBackWhilePlaying)
         std::this_thread::sleep_for(milliseconds(3));
     }
     EXPECT_EQ(backwards, 0u);
-    // The heard position goes on, and never ahead of the clock (it falls
-    // behind only where a starved machine let the server run dry).
+    // The heard position goes on, and never ahead of the clock since the
+    // start. (A starved server falls behind and then catches up at once, so
+    // between two reads it may well move faster than the clock.)
     EXPECT_GT(last, first);
-    EXPECT_LE(double(last - first) / kRate, watch.Seconds() + kClockSlack);
+    EXPECT_LE(double(last) / kRate, sincePlay.Seconds() + kClockSlack);
 }
 
 TEST_F(PulseOutput, AChannelStoppingLeavesTheOthersUntouched)
 {
     HSTREAM keeps = Open("tone-44100-4s.ogg"), stops = Open("tone-44100-4s.ogg");
     ASSERT_TRUE(keeps && stops);
+    const fixtures::Stopwatch sincePlay;
     ASSERT_TRUE(BASS_ChannelPlay(keeps, FALSE));
     PlayAWhile(stops);
     for (int round = 0; round < 3; ++round) {
         // Across the stop (or pause) of the other one, this channel's heard
         // position goes on at the pace of the clock, without a jump.
-        const fixtures::Stopwatch sinceFirstRead;
         const QWORD p0 = Frame(keeps);
         if (round == 1)
             ASSERT_TRUE(BASS_ChannelPause(stops));
@@ -152,14 +155,13 @@ TEST_F(PulseOutput, AChannelStoppingLeavesTheOthersUntouched)
             ASSERT_TRUE(BASS_ChannelStop(stops));
         const QWORD p1 = Frame(keeps);
         EXPECT_GE(p1, p0) << "round " << round;
-        // A jump would be the whole queue given back (0.4 s); however long
-        // a busy machine took between the two reads, no more than that
-        // time was heard.
-        EXPECT_LE(double(p1 - p0) / kRate, sinceFirstRead.Seconds() + kClockSlack) << "round " << round;
+        // A jump would be the whole queue given back (0.4 s): more than has
+        // played since the start, however busy the machine is.
+        EXPECT_LE(double(p1) / kRate, sincePlay.Seconds() + kClockSlack) << "round " << round;
         EXPECT_TRUE(WaitFor([&] { return Frame(keeps) > p1 + kRate / 10; }, seconds(10)))
             << "round " << round << ": plays on";
         const QWORD p2 = Frame(keeps);
-        EXPECT_LE(double(p2 - p0) / kRate, sinceFirstRead.Seconds() + kClockSlack) << "round " << round;
+        EXPECT_LE(double(p2) / kRate, sincePlay.Seconds() + kClockSlack) << "round " << round;
         ASSERT_TRUE(BASS_ChannelPlay(stops, FALSE));
         std::this_thread::sleep_for(milliseconds(300));
     }
