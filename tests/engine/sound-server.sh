@@ -19,7 +19,7 @@ wait_for_server() {
     return 1
 }
 
-# A server can answer before its graph plays (WirePlumber still linking
+# A new server can answer before its graph plays (WirePlumber still linking
 # PipeWire's nodes, a loaded machine): ready once the sink's monitor
 # delivers a tenth of a second of sound.
 wait_for_sink() {
@@ -51,7 +51,6 @@ start() {
             -L "module-null-sink sink_name=bench rate=44100 sink_properties=device.description=Bench" \
             -L module-native-protocol-unix
         wait_for_server
-        wait_for_sink
         ;;
     pipewire)
         if [ ! -s "$dir/bus" ]; then
@@ -72,7 +71,6 @@ start() {
             pactl set-default-sink bench 2>/dev/null && pactl info | grep -q "Default Sink: bench" && break
             sleep 0.1
         done
-        wait_for_sink
         ;;
     esac
 }
@@ -94,6 +92,7 @@ case $command in
 start)
     echo "$3" >"$dir/kind"
     start
+    wait_for_sink
     echo "export HOME='$HOME' XDG_RUNTIME_DIR='$XDG_RUNTIME_DIR' PULSE_RUNTIME_PATH='$PULSE_RUNTIME_PATH'"
     echo "export XDG_CONFIG_HOME='$XDG_CONFIG_HOME' XDG_DATA_HOME='$XDG_DATA_HOME' XDG_CACHE_HOME='$XDG_CACHE_HOME'"
     echo "unset PULSE_SERVER"
