@@ -48,6 +48,16 @@ foreach(line ${lines})
     file(MAKE_DIRECTORY ${sub})
   endforeach()
 endforeach()
+# A picture that serves under a second name too (a play mode's glyph in the
+# menu) keeps that name in both sizes.
+file(STRINGS ${qrc} aliases REGEX "<file alias=\".*\\.svg\">.*\\.svg</file>")
+foreach(line ${aliases})
+  string(REGEX REPLACE ".*<file alias=\"(.*)\\.svg\">(.*)\\.svg</file>.*" "\\1;\\2" pair "${line}")
+  list(GET pair 0 alias)
+  list(GET pair 1 name)
+  string(APPEND entries "    <file alias=\"${alias}.png\">${name}.png</file>\n"
+         "    <file alias=\"${alias}@2x.png\">${name}@2x.png</file>\n")
+endforeach()
 file(CONFIGURE OUTPUT ${dir}/artwork.qrc
   CONTENT "<!DOCTYPE RCC>\n<RCC version=\"1.0\">\n<qresource prefix=\"/\">\n${entries}</qresource>\n</RCC>\n")
 add_custom_command(OUTPUT ${pngs}

@@ -237,6 +237,9 @@ TVirtualTree::TVirtualTree(TVTMode mode, QWidget *parent)
         header()->setFirstSectionMovable(true);
         header()->setStretchLastSection(false);
         header()->setSectionResizeMode(QHeaderView::Interactive);
+        // A column is as wide as its definition says: the Windows style's
+        // minimum (its caption's width) would widen the narrow ones.
+        header()->setMinimumSectionSize(0);
     }
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection &selected, const QItemSelection &) { SelectionChanged(selected); });

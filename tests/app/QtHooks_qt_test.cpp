@@ -75,15 +75,21 @@ TEST_F(QtHooks, ErrorBoxIsACriticalMessageWithOk)
 {
     QString caption, text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QTimer::singleShot(50, [&] {
+    // The box appears when the system has shown it, which under Wine can take
+    // a while.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        ASSERT_NE(box, nullptr);
+        if (!box)
+            return;
+        poll.stop();
         caption = box->windowTitle();
         text = box->text();
         icon = box->icon();
         EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
         box->button(QMessageBox::Ok)->click();
     });
+    poll.start(20);
     platform::ShowErrorBox("Fehler", "Zeile eins\r\rZeile drei");
     EXPECT_EQ(caption, QStringLiteral("Fehler"));
     EXPECT_EQ(text, QStringLiteral("Zeile eins\n\nZeile drei"));
