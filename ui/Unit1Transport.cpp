@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <climits>
 #include <cmath>
+#include <tuple>
 
 namespace {
 
@@ -96,20 +97,17 @@ void TForm1::CreatePlayPanel()
 // time labels and the seek bar.
 void TForm1::ConnectTransport()
 {
-    const std::pair<TImageButton *, void (TForm1::*)()> buttons[] = {{PlayBtn, &TForm1::PlayBtnClick},
-                                                                     {PauseBtn, &TForm1::PauseBtnClick},
-                                                                     {StopBtn, &TForm1::StopBtnClick},
-                                                                     {BackBtn, &TForm1::BackBtnClick},
-                                                                     {NextBtn, &TForm1::NextBtnClick}};
-    for (auto [button, handler] : buttons)
+    // Each transport button and its menu item share one handler.
+    const std::tuple<TImageButton *, QAction *, void (TForm1::*)()> controls[] = {
+        {PlayBtn, PlayItem, &TForm1::PlayBtnClick},
+        {PauseBtn, PauseItem, &TForm1::PauseBtnClick},
+        {StopBtn, StopItem, &TForm1::StopBtnClick},
+        {BackBtn, BackItem, &TForm1::BackBtnClick},
+        {NextBtn, NextItem, &TForm1::NextBtnClick}};
+    for (auto [button, item, handler] : controls) {
         connect(button, &QAbstractButton::clicked, this, handler);
-    const std::pair<QAction *, void (TForm1::*)()> items[] = {{PlayItem, &TForm1::PlayBtnClick},
-                                                              {PauseItem, &TForm1::PauseBtnClick},
-                                                              {StopItem, &TForm1::StopBtnClick},
-                                                              {BackItem, &TForm1::BackBtnClick},
-                                                              {NextItem, &TForm1::NextBtnClick}};
-    for (auto [item, handler] : items)
         connect(item, &QAction::triggered, this, handler);
+    }
 
     for (TModeButton *button : ModeButtons())
         connect(button, &QAbstractButton::clicked, this, [this, button] { PlayModeClick(button->Tag); });
