@@ -168,6 +168,7 @@ bool Channel::Reposition(uint64_t frame)
         ring.Reset();
         ringEnded.store(false, std::memory_order_relaxed);
         base = frame;
+        shownFloor = 0;
         playedOut = 0;
         atEnd = false;
         stalled = false;
@@ -187,10 +188,11 @@ uint64_t Channel::PlayedFrame(uint64_t heardOutFrame) const
     const uint64_t unheard = std::min(playedOut, lastOut > heardOutFrame ? lastOut - heardOutFrame : 0);
     const uint64_t heard = playedOut - unheard;
     uint64_t played = rate == outRate ? heard : uint64_t(double(heard) * rate / outRate);
-    uint64_t pos = base + played;
+    uint64_t pos = std::max(base + played, shownFloor);
     if (ringEnded.load(std::memory_order_acquire))
         pos = std::min(pos, endFrame.load(std::memory_order_relaxed));
-    return std::min(pos, frames);
+    shownFloor = std::min(pos, frames);
+    return shownFloor;
 }
 
 size_t Channel::ReadPcm(int16_t *out, size_t count, bool &reachedEnd, bool &atEnd)

@@ -84,6 +84,12 @@ struct Channel {
     uint64_t base = 0;      // frame playback (re)started at
     uint64_t playedOut = 0; // output frames mixed since base
     uint64_t lastOut = 0;   // the output frame after the last one mixed of this channel
+    // The position last reported, until playback is moved: a server that
+    // takes its queue in large steps (PipeWire) can report, when the queue is
+    // dropped for another channel's pause, a little less taken than the
+    // clock had shown as heard. The frames go back to be played, the shown
+    // position waits for them instead of going back.
+    mutable uint64_t shownFloor = 0;
     float volume = 1.0f;
     float pan = 0.0f;
 

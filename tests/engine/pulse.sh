@@ -29,16 +29,7 @@ unset SDL_AUDIODRIVER
 for kind in "${kinds[@]}"; do
     echo "pulse.sh: on $kind"
     eval "$("$here/sound-server.sh" start "$session" "$kind")"
-    filter='PulseOutput*'
-    # On PipeWire a pause or stop of one channel sets the others' heard
-    # position back by about 10 ms (its read index runs ahead of the ear),
-    # and its sink starts at once, so the 4-second tone of that test ends
-    # before its last round: left out there until the position is fixed.
-    # Also left out there: the server going away and coming; on PipeWire a
-    # return of the server right after another test's was once not played
-    # into within 5 s here, not yet understood.
-    [ "$kind" = pipewire ] && filter+='-PulseOutput.AChannelStoppingLeavesTheOthersUntouched:PulseOutputHeard.AServer*:PulseOutputHeard.PlaybackGoesOn*'
     KLANG_TEST_PULSE=1 KLANG_TEST_SERVER="$here/sound-server.sh" KLANG_TEST_SERVER_DIR="$session" \
-        "$tests" --gtest_filter="$filter" "$@"
+        "$tests" --gtest_filter='PulseOutput*' "$@"
     "$here/sound-server.sh" stop "$session"
 done

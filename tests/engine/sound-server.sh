@@ -59,16 +59,25 @@ start() {
         fi
         export DBUS_SESSION_BUS_ADDRESS=$(head -1 "$dir/bus")
         # The graph at the sink's rate: what is recorded is what was played,
-        # not resampled twice.
+        # not resampled twice. The null sink is part of the server's own
+        # set-up, as a machine's sound card is: a client that reconnects the
+        # moment the server answers finds it there, never another sink.
         mkdir -p "$XDG_CONFIG_HOME/pipewire/pipewire.conf.d"
-        echo 'context.properties = { default.clock.rate = 44100 }' >"$XDG_CONFIG_HOME/pipewire/pipewire.conf.d/rate.conf"
+        cat >"$XDG_CONFIG_HOME/pipewire/pipewire.conf.d/bench.conf" <<'CONF'
+context.properties = { default.clock.rate = 44100 }
+context.objects = [
+    { factory = adapter
+      args = { factory.name = support.null-audio-sink node.name = bench node.description = Bench
+               media.class = Audio/Sink audio.rate = 44100 audio.position = [ FL FR ]
+               monitor.channel-volumes = true } }
+]
+CONF
         launch pipewire pipewire
         launch wireplumber wireplumber
         launch pipewire-pulse pipewire-pulse
         wait_for_server
-        pactl load-module module-null-sink sink_name=bench rate=44100 >/dev/null
-        for _ in $(seq 1 50); do
-            pactl set-default-sink bench 2>/dev/null && pactl info | grep -q "Default Sink: bench" && break
+        for _ in $(seq 1 100); do
+            pactl info 2>/dev/null | grep -q "Default Sink: bench" && break
             sleep 0.1
         done
         ;;
