@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
@@ -21,6 +22,24 @@ class EngineTest : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(BASS_Init(BASS_DEVICE_NOSOUND, 44100, 0, nullptr, nullptr)); }
     void TearDown() override { BASS_Free(); }
+};
+
+// The engine on the default device of a private sound server, which
+// tests/engine/pulse.sh starts and names in KLANG_TEST_PULSE; skipped without.
+class SoundServerTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char *on = std::getenv("KLANG_TEST_PULSE");
+        if (!on || std::string(on) != "1")
+            GTEST_SKIP() << "needs a sound server (tests/engine/pulse.sh starts one)";
+        ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
+    }
+    void TearDown() override
+    {
+        if (!IsSkipped())
+            BASS_Free();
+    }
 };
 
 struct Pcm {

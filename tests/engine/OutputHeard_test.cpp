@@ -210,20 +210,8 @@ HeardRun RunFrom(const std::vector<std::optional<uint64_t>> &heard, uint64_t tar
     return run;
 }
 
-class PulseOutputHeard : public testing::Test {
+class PulseOutputHeard : public enginetest::SoundServerTest {
 protected:
-    void SetUp() override
-    {
-        const char *on = std::getenv("KLANG_TEST_PULSE");
-        if (!on || std::string(on) != "1")
-            GTEST_SKIP() << "needs a sound server (tests/engine/pulse.sh starts one)";
-        ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
-    }
-    void TearDown() override
-    {
-        if (!IsSkipped())
-            BASS_Free();
-    }
     HSTREAM Signal(uint32_t rate, uint16_t channels, uint64_t first, uint32_t count)
     {
         const std::string path = dir.Write("signal-" + std::to_string(rate) + "-" + std::to_string(channels) +

@@ -25,21 +25,8 @@ constexpr QWORD kPrompt = kRate / 10;
 // milliseconds at times (a jump would be the whole queue, 0.4 s).
 constexpr double kClockSlack = 0.1;
 
-class PulseOutput : public testing::Test {
+class PulseOutput : public enginetest::SoundServerTest {
 protected:
-    void SetUp() override
-    {
-        const char *on = std::getenv("KLANG_TEST_PULSE");
-        if (!on || std::string(on) != "1")
-            GTEST_SKIP() << "needs a PulseAudio server (tests/engine/pulse.sh starts one)";
-        ASSERT_TRUE(BASS_Init(-1, 44100, 0, nullptr, nullptr));
-    }
-    void TearDown() override
-    {
-        if (!IsSkipped())
-            BASS_Free();
-    }
-
     static KLANG_OUTPUTSTATE State()
     {
         KLANG_OUTPUTSTATE state{};
