@@ -182,10 +182,13 @@ uint64_t Channel::PlayedFrame(uint64_t heardOutFrame) const
 {
     if (decodeOnly)
         return 0;
-    if (atEnd)
-        return endFrame.load(std::memory_order_relaxed);
     // What the device still holds of this channel is not heard yet.
     const uint64_t unheard = std::min(playedOut, lastOut > heardOutFrame ? lastOut - heardOutFrame : 0);
+    // A channel ends when its last frame is mixed (its end sync comes
+    // then, so that the next track can follow it without a gap), but its
+    // position goes on with the ear until that frame is heard.
+    if (atEnd && unheard == 0)
+        return endFrame.load(std::memory_order_relaxed);
     const uint64_t heard = playedOut - unheard;
     uint64_t played = rate == outRate ? heard : uint64_t(double(heard) * rate / outRate);
     uint64_t pos = std::max(base + played, shownFloor);

@@ -317,7 +317,10 @@ void OpenOutputLocked(State &s)
     {
         std::lock_guard mix(s.mixLock);
         s.outputOpen = true;
-        s.outputLatency = output->Latency();
+        // A device that tells its latency with every mix call told it with
+        // its first, while it opened.
+        if (const uint32_t latency = output->Latency())
+            s.outputLatency = latency;
     }
     s.output = std::move(output);
     ++s.outputOpens;

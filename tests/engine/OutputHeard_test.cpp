@@ -300,7 +300,9 @@ TEST_F(PulseOutputHeard, ATrackStartedAtTheEndOfAnotherFollowsItWithoutAGap)
         std::printf("heard: track change to %u Hz, %u channel(s): %.1f ms of silence\n", next.rate,
                     next.channels, double(gap) / kMs);
         if (next.rate == 44100 && next.channels == 2) {
-            const HeardRun run = RunFrom(heard, 44099, 44101, 0);
+            // Across the change; an underrun of a starved machine later in
+            // the second track is no gap between the two.
+            const HeardRun run = RunFrom(heard, 44099, 100 * kMs, 0);
             EXPECT_TRUE(run.continuous && run.dropout <= next.maxGapMs * kMs)
                 << "sample follows sample; " << run.dropout << " frames unheard, "
                 << (run.continuous ? "in order" : "broken after frame " + std::to_string(run.brokenAfter));
