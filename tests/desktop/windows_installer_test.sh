@@ -16,7 +16,8 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 for tool in Xvfb xdotool xwininfo; do
     command -v "$tool" >/dev/null || { echo "windows_installer_test: no $tool, skipped"; exit 77; }
 done
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Without Wine's debugger a crash ends the program instead of waiting.
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 work=$(mktemp -d)
 xpid="" pid=""
 source "$root/tests/support/wait-exit.bash"
