@@ -112,8 +112,8 @@ TEST(TrackBar, APressOnTheKnobIsAPressOnTheBar)
     // Moves without a button held are reported too, and so is a right press.
     moves.clear();
     QTest::mouseMove(&bar, QPoint(300, 8));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !moves.empty() && moves.back().second == 300 - TTrackBar::kBorder; },
-                                10000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return !moves.empty() && moves.back().second == 300 - TTrackBar::kBorder; }, 10000));
     ASSERT_FALSE(moves.empty());
     EXPECT_EQ(moves.back(), std::make_pair(int(Qt::NoButton), 300 - TTrackBar::kBorder));
     QTest::mousePress(&bar, Qt::RightButton, {}, QPoint(2, 8));
