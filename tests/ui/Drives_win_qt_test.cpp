@@ -10,8 +10,8 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace {
 
