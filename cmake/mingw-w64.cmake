@@ -28,9 +28,22 @@ set(ENV{PKG_CONFIG_PATH} "")
 
 # The C and C++ runtimes and winpthread go into every binary, so programs,
 # the engine and its plug-ins start without the compiler's DLLs beside them.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static")
+# Not so on 32-bit Windows: its exceptions unwind by DWARF tables, which each
+# copy of libgcc knows only for the modules registered with it. A copy in
+# every module would end the program (std::terminate) on any error thrown in
+# a window's handler, as the way up to the application's catch crosses Qt's
+# DLLs. There every module (Qt's too) shares libgcc_s_dw2-1.dll, which comes
+# with winpthread's DLL; the C++ library stays in each module.
+if(KLANG_WIN_TRIPLET MATCHES "^i686")
+  set(KLANG_WIN_RUNTIME_FLAGS "-static-libstdc++ -shared-libgcc")
+  set(KLANG_WIN_RUNTIME_DLLS libgcc_s_dw2-1.dll libwinpthread-1.dll)
+else()
+  set(KLANG_WIN_RUNTIME_FLAGS "-static")
+  set(KLANG_WIN_RUNTIME_DLLS)
+endif()
+set(CMAKE_EXE_LINKER_FLAGS_INIT "${KLANG_WIN_RUNTIME_FLAGS}")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "${KLANG_WIN_RUNTIME_FLAGS}")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "${KLANG_WIN_RUNTIME_FLAGS}")
 
 # Tests run through Wine. Debian's "wine" always starts its 32-bit loader
 # when wine32 is installed; 64-bit programs go to the 64-bit loader directly,

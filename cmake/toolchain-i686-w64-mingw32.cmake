@@ -1,5 +1,6 @@
 # 32-bit Windows (the program's own platform).
 set(CMAKE_SYSTEM_PROCESSOR x86)
+set(KLANG_WIN_ARCH win32) # in the names of the installer and zip
 set(KLANG_WIN_TRIPLET i686-w64-mingw32)
 # SSE2 arithmetic instead of the x87 unit, whose 80-bit intermediates make
 # results differ from the 64-bit and Linux builds (a position computed twice

@@ -3,6 +3,7 @@
 # (scripts/package-windows).
 #
 #   klangdeck.exe, Qt6Core.dll, Qt6Gui.dll, Qt6Widgets.dll, qt.conf
+#   libgcc_s_dw2-1.dll, libwinpthread-1.dll    32-bit only
 #   platforms\qwindows.dll, styles\qwindowsvistastyle.dll
 #   translations\qtbase_de.qm      Qt's German texts
 #   bass\bass.dll, bass\bassflac.dll, bass\bassopus.dll
@@ -59,7 +60,7 @@ foreach(plugin ${qt_plugins})
   get_target_property(type ${plugin} QT_PLUGIN_TYPE)
   install(FILES $<TARGET_FILE:${plugin}> DESTINATION ${type})
 endforeach()
-install(FILES ${CMAKE_BINARY_DIR}/qt.conf DESTINATION .)
+install(FILES ${CMAKE_BINARY_DIR}/qt.conf ${KLANG_WIN_RUNTIME_FILES} DESTINATION .)
 install(FILES ${KLANG_QT_GERMAN} DESTINATION translations)
 
 # The installer (NSIS) and the portable zip, named
@@ -68,7 +69,6 @@ install(FILES ${KLANG_QT_GERMAN} DESTINATION translations)
 # of its architecture, with a Start-menu link and an uninstaller that the
 # system's list of programs knows.
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(KLANG_WIN_ARCH win64)
   set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
   # The installer is a 32-bit program: it writes to and reads from the
   # 64-bit view of the registry, where 64-bit programs are registered.
@@ -78,7 +78,6 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "SetRegView 64
   StrCpy $START_MENU Klangdeck")
 else()
-  set(KLANG_WIN_ARCH win32)
   set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES")
 endif()
 set(CPACK_GENERATOR NSIS ZIP)

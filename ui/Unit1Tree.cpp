@@ -4,6 +4,7 @@
 
 #include "library/FileExt.h"
 #include "platform/Hooks.h"
+#include "platform/Names.h"
 #include "playback/PlayerExt.h"
 #include "ui/VirtualTree.h"
 
@@ -110,7 +111,7 @@ void TForm1::FillNode(TVirtualNode *Node)
     for (const std::string &name : folders) {
         TTreeNodeData *folder = AddTreeNode(Node);
         folder->Kind = nkFolder;
-        folder->Path = path + name + "/";
+        folder->Path = path + name + platform::PathDelimiter;
         folder->Caption = name;
         folder->ImageIndex = 7;
         folder->SelectedIndex = 8;

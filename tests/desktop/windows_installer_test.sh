@@ -16,7 +16,8 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 for tool in Xvfb xdotool xwininfo; do
     command -v "$tool" >/dev/null || { echo "windows_installer_test: no $tool, skipped"; exit 77; }
 done
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Without Wine's debugger a crash ends the program instead of waiting.
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 work=$(mktemp -d)
 xpid="" pid=""
 source "$root/tests/support/wait-exit.bash"
@@ -71,11 +72,17 @@ PY
 [ "$(winepath -u "$target" 2>/dev/null)" -ef "$folder/klangdeck.exe" ] ||
     fail "the Start-menu link points to $target, not to the installed program"
 
+# The commands above ran without a display, and so did the desktop process
+# (explorer.exe) that Wine's server started for them: a program started
+# while that server still lingers would get its windows on that desktop,
+# never on the X display. Both end first.
+wineserver -w
 start_display || fail "Xvfb did not start"
 "$wine" "$target" >"$work/program.log" 2>&1 &
 pid=$!
 await_main_window || { cat "$work/program.log" >&2; fail "the installed program showed no main window"; }
 close_with_alt_f4 || fail "the installed program did not end cleanly"
+wineserver -w
 stop_display
 
 DISPLAY= "$wine" "$uninstaller" /S

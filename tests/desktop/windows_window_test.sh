@@ -103,7 +103,7 @@ print(" ".join(map(str, seen)))
 PY
 )
 echo "pitches heard: ${pitches:-none}"
-[[ " $pitches " == *" 440 "*" 880 "* ]] ||
+[[ " $pitches " =~ \ 440\ (.*\ )?880\  ]] ||
     fail "not the first track to its end and then the second (heard: ${pitches:-silence})"
 
 close_with_alt_f4 || fail "no clean end"

@@ -99,6 +99,7 @@ command=$1
 dir=$2
 case $command in
 start)
+    mkdir -p "$dir"
     echo "$3" >"$dir/kind"
     start
     wait_for_sink

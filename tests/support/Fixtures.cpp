@@ -6,6 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <stdlib.h>
+#include <time.h>
 
 namespace fs = std::filesystem;
 
@@ -98,6 +99,14 @@ std::string ReadFile(const std::string &path)
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+double ProcessCpuSeconds()
+{
+    // winpthreads answers this clock from the process's kernel and user times.
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
 NtfsNames NamesInNtfsOrder()

@@ -55,6 +55,10 @@ private:
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
 };
 
+// The processor time this process has used, in seconds, all its threads
+// together. (std::clock() is the wall clock on Windows.)
+double ProcessCpuSeconds();
+
 // How far a position on the no-sound device may run ahead of the clock: the
 // block it is mixing.
 constexpr double kNoSoundAhead = 0.05;

@@ -1,16 +1,17 @@
 // The navigation tree on Windows, over the drives Wine shows: each drive is
 // captioned with its name and letter, "Lokaler Datenträger (C:)", its path
 // is its root "C:\", and a floppy drive gets its expand button from a
-// placeholder, without being read. With KLANG_WINE_TEST_DRIVES set
-// (scripts/test-windows) the labelled disk K:, the floppy A: and the CD
-// drive R: are there too.
+// placeholder, without being read until it is expanded. With
+// KLANG_WINE_TEST_DRIVES set (scripts/test-windows) the labelled disk K:,
+// the floppy A: and the CD drive R: are there too.
 #include "tests/support/QtWindowFixture.h"
 #include "ui/Unit1.h"
 #include "ui/VirtualTree.h"
 
 #include <cstdlib>
-#include <map>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace {
 
@@ -50,6 +51,16 @@ TEST_F(WindowsTree, DrivesShowTheirNameAndLetterAndAFloppyIsNotRead)
     while (tree->GetNodeData<TTreeNodeData>(floppy)->Caption != "3½-Diskette (A:)")
         floppy = tree->NextSibling(floppy);
     EXPECT_EQ(tree->GetNodeData<TTreeNodeData>(tree->FirstChild(floppy))->Kind, nkPlaceholder);
+
+    // Expanded, the drive is read: its folders replace the placeholder, with
+    // Windows' separator after each name.
+    std::filesystem::create_directory(u8"A:\\Lieder für Anna");
+    tree->Expand(floppy);
+    ASSERT_EQ(tree->ChildCount(floppy), 1);
+    const auto *folder = tree->GetNodeData<TTreeNodeData>(tree->FirstChild(floppy));
+    EXPECT_EQ(folder->Kind, nkFolder);
+    EXPECT_EQ(folder->Caption, "Lieder für Anna");
+    EXPECT_EQ(folder->Path, "A:\\Lieder für Anna\\");
 }
 
 } // namespace
