@@ -336,12 +336,13 @@ void TAudioLibrary::QueueFiles(const std::vector<std::string> &fileNames, int32_
     Enqueue(fileNames, exists, priority);
 }
 
-void TAudioLibrary::QueueListedFiles(const std::vector<std::string> &fileNames, int32_t priority)
+void TAudioLibrary::QueueListedFiles(std::vector<std::string> fileNames, int32_t priority)
 {
-    Enqueue(fileNames, std::vector<bool>(fileNames.size(), true), priority);
+    const std::vector<bool> exists(fileNames.size(), true);
+    Enqueue(std::move(fileNames), exists, priority);
 }
 
-void TAudioLibrary::Enqueue(const std::vector<std::string> &fileNames, const std::vector<bool> &exists,
+void TAudioLibrary::Enqueue(std::vector<std::string> fileNames, const std::vector<bool> &exists,
                             int32_t priority)
 {
     if (std::find(exists.begin(), exists.end(), true) == exists.end())
@@ -354,7 +355,7 @@ void TAudioLibrary::Enqueue(const std::vector<std::string> &fileNames, const std
     for (size_t i = 0; i < fileNames.size(); ++i) {
         if (!exists[i])
             continue;
-        const std::string &fileName = fileNames[i];
+        std::string &fileName = fileNames[i];
         if (auto it = impl->QueueIndex.find(fileName); it != impl->QueueIndex.end()) {
             if (it->second->data.Priority == priority)
                 continue;
@@ -365,7 +366,7 @@ void TAudioLibrary::Enqueue(const std::vector<std::string> &fileNames, const std
         auto pos = queue.end();
         while (pos != queue.begin() && std::prev(pos)->data.Priority < priority)
             --pos;
-        auto inserted = queue.insert(pos, {{fileName, priority}, impl->nextId++});
+        auto inserted = queue.insert(pos, {{std::move(fileName), priority}, impl->nextId++});
         impl->QueueIndex.emplace(inserted->data.FileName, inserted);
     }
     impl->queued.notify_one();

@@ -258,8 +258,9 @@ private:
     // Runs AddListRows until every row of ViewPlaylist is there.
     QTimer *RowSlices = nullptr;
     // Announcements that found no row left for their name while rows were
-    // still to come, by name in the order announced: the first rows of that
-    // name added later take them, as if they had been there.
+    // still to come (a folder being listed, or its rows coming in slices),
+    // by name in the order announced: the first rows of that name added
+    // later take them, as if they had been there.
     std::unordered_map<std::string_view, std::vector<const TAudioInfo *>> Unplaced;
     // The drive roots read at start-up: the nodes with one of these paths are
     // the drive nodes.

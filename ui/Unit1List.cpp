@@ -137,7 +137,6 @@ void TForm1::ApplyColumnSpec(const std::string &Spec)
 void TForm1::ViewPlaylistChange(TPlaylist *)
 {
     RowSlices->stop();
-    Unplaced.clear();
     ListView->BeginUpdate();
     try {
         RowIndex.clear();
@@ -197,6 +196,13 @@ void TForm1::LibraryTrackInfo(TAudioLibrary *, const TAudioInfo *Info)
 {
     if (!Info)
         return;
+    // The rows of a folder being listed are still to come, and they are what
+    // the announcement is for: the listing queued the files after handing
+    // over the names, but an announcement may catch up with them.
+    if (ViewPlaylist->Loading()) {
+        Unplaced[Info->FileName].push_back(Info);
+        return;
+    }
     auto found = RowIndex.find(Info->FileName);
     TRowSlot *slot = found == RowIndex.end() ? nullptr : &found->second;
     if (!slot || slot->Next < 0) {
