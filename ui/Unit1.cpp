@@ -314,6 +314,10 @@ void TForm1::FormDestroy()
     if (AudioLibrary)
         AudioLibrary->SetOnInfoReady(nullptr);
     RowSlices->stop();
+    // The rows view the playlist's names.
+    ListView->DeleteChildren(nullptr);
+    RowIndex.clear();
+    Unplaced.clear();
     ViewPlaylist.reset();
 }
 

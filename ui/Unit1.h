@@ -45,10 +45,12 @@ struct TTreeNodeData {
 
 // The record of a row of the track list. Its texts are made when the row is
 // painted, from the record or else from the name: a folder of 100,000 files
-// makes 100,000 rows, of which a screenful is ever shown at once.
+// makes 100,000 rows, of which a screenful is ever shown at once. The name is
+// ViewPlaylist's own: rows live only from one change of ViewPlaylist to the
+// next, which rebuilds them, and go before it does.
 struct TListRowData {
     const TAudioInfo *Track = nullptr; // owned by the audio library
-    std::string FileName;
+    std::string_view FileName;
 };
 
 enum class TColumnAlignment { Left, Right, Center };
@@ -246,7 +248,7 @@ private:
     // The rows of each file name (exact, with case), by list position: a
     // name's rows are chained in list order through NextSameName (-1 ends),
     // and Next is the first of them without its record (-1 when all have
-    // one). The keys view the rows' FileName. Arrays rather than a list per
+    // one). The keys view ViewPlaylist's names. Arrays rather than a list per
     // name: a folder's names are nearly all different.
     struct TRowSlot {
         int Next;

@@ -225,7 +225,7 @@ QString TForm1::ListViewGetText(TVirtualNode *Node, int Column)
     switch (Column) {
     case 0:
         return QString::fromStdString(track ? track->Title
-                                            : platform::NameWithoutFolderAndExt(row->FileName));
+                                            : platform::NameWithoutFolderAndExt(std::string(row->FileName)));
     case 1:
         return track ? QString::fromStdString(track->Artist) : QString();
     case 2:
@@ -234,7 +234,7 @@ QString TForm1::ListViewGetText(TVirtualNode *Node, int Column)
         return track && track->Length >= 0 ? QString::fromStdString(platform::FormatMinSec(track->Length))
                                            : QString();
     case 4:
-        return QString::fromStdString(row->FileName);
+        return QString::fromUtf8(row->FileName.data(), qsizetype(row->FileName.size()));
     default:
         return {};
     }

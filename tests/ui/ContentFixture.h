@@ -113,7 +113,7 @@ protected:
     {
         std::vector<std::string> files;
         for (TVirtualNode *n = List()->FirstChild(nullptr); n; n = List()->NextSibling(n))
-            files.push_back(List()->GetNodeData<TListRowData>(n)->FileName);
+            files.emplace_back(List()->GetNodeData<TListRowData>(n)->FileName);
         return files;
     }
     int RowOf(const std::string &file) const
