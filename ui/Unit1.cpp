@@ -316,7 +316,8 @@ void TForm1::FormDestroy()
     RowSlices->stop();
     // The rows view the playlist's names.
     ListView->DeleteChildren(nullptr);
-    RowIndex.clear();
+    RowTable.assign(1, -1);
+    RowNodes.clear();
     Unplaced.clear();
     ViewPlaylist.reset();
 }

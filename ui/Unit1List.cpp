@@ -12,6 +12,7 @@
 #include <QFileDialog>
 #include <QTimer>
 #include <algorithm>
+#include <bit>
 #include <charconv>
 
 namespace {
@@ -139,14 +140,13 @@ void TForm1::ViewPlaylistChange(TPlaylist *)
     RowSlices->stop();
     ListView->BeginUpdate();
     try {
-        RowIndex.clear();
         RowNodes.clear();
-        NextSameName.clear();
         ListView->DeleteChildren(nullptr);
-        const int count = ViewPlaylist->Count();
-        RowIndex.reserve(size_t(count));
-        RowNodes.reserve(size_t(count));
-        NextSameName.assign(size_t(count), -1);
+        const size_t count = size_t(ViewPlaylist->Count());
+        RowTable.assign(std::bit_ceil(2 * count + 1), -1);
+        RowSlots.assign(count, TRowSlot{-1, -1});
+        RowNodes.reserve(count);
+        NextSameName.assign(count, -1);
         AddListRows();
     } catch (...) {
         ListView->EndUpdate();
@@ -167,9 +167,12 @@ void TForm1::AddListRows()
         TListRowData *row = ListView->GetNodeData<TListRowData>(node);
         row->FileName = ViewPlaylist->Items(i);
         RowNodes.push_back(node);
-        auto [slot, added] = RowIndex.try_emplace(row->FileName, TRowSlot{i, i});
-        if (!added) {
-            TRowSlot &same = slot->second;
+        int &firstOfName = RowTableEntry(row->FileName);
+        if (firstOfName < 0) {
+            firstOfName = i;
+            RowSlots[size_t(i)] = TRowSlot{i, i};
+        } else {
+            TRowSlot &same = RowSlots[size_t(firstOfName)];
             NextSameName[size_t(same.Last)] = i;
             same.Last = i;
             if (same.Next < 0)
@@ -181,7 +184,7 @@ void TForm1::AddListRows()
             if (early->second.empty())
                 Unplaced.erase(early);
             // The row is filled; the next of its name waits for the next announcement.
-            slot->second.Next = -1;
+            RowSlots[size_t(firstOfName)].Next = -1;
         }
     }
     if (int(RowNodes.size()) < ViewPlaylist->Count()) {
@@ -189,6 +192,16 @@ void TForm1::AddListRows()
     } else {
         RowSlices->stop();
         Unplaced.clear();
+    }
+}
+
+int &TForm1::RowTableEntry(std::string_view name)
+{
+    const size_t mask = RowTable.size() - 1;
+    for (size_t i = std::hash<std::string_view>()(name) & mask;; i = (i + 1) & mask) {
+        int &entry = RowTable[i];
+        if (entry < 0 || ListView->GetNodeData<TListRowData>(RowNodes[size_t(entry)])->FileName == name)
+            return entry;
     }
 }
 
@@ -203,8 +216,8 @@ void TForm1::LibraryTrackInfo(TAudioLibrary *, const TAudioInfo *Info)
         Unplaced[Info->FileName].push_back(Info);
         return;
     }
-    auto found = RowIndex.find(Info->FileName);
-    TRowSlot *slot = found == RowIndex.end() ? nullptr : &found->second;
+    const int firstOfName = RowTableEntry(Info->FileName);
+    TRowSlot *slot = firstOfName < 0 ? nullptr : &RowSlots[size_t(firstOfName)];
     if (!slot || slot->Next < 0) {
         if (RowSlices->isActive())
             Unplaced[Info->FileName].push_back(Info);
