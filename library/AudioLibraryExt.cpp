@@ -415,7 +415,7 @@ void TAudioLibrary::ReadMpegInfo(const std::string &fileName, TAudioInfo &info)
     TID3v2Tag tag;
     tag.StopRequest = mpeg.StopRequest = workerStopRequest;
     {
-        TTntFileStream stream(platform::Utf8ToUtf16(fileName));
+        TTntFileStream stream(fileName);
         tag.ReadTag(stream);
         stream.SetPosition(tag.TagExists ? tag.TagSize : 0);
         mpeg.ScanStream(stream);
