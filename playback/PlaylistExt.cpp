@@ -98,8 +98,9 @@ void TPlaylist::Lister::Run()
         if (generation != listed)
             continue;
         lock.unlock();
-        // The names reach the main thread before the worker can announce
-        // any of them, so that every announcement finds its row.
+        // The names go to the main thread before the files go to the queue:
+        // announcements then find their rows, or (handed over together with
+        // older ones) wait in the window while the names are on their way.
         std::vector<std::string> queued = files;
         platform::PostToMainThread([self = shared_from_this(), listed, files = std::move(files)]() mutable {
             TPlaylist *owner = self->owner;
