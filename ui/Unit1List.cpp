@@ -191,7 +191,9 @@ void TForm1::AddListRows()
         RowSlices->start();
     } else {
         RowSlices->stop();
-        Unplaced.clear();
+        // While the next folder is listed, what waits is for its rows.
+        if (!ViewPlaylist->Loading())
+            Unplaced.clear();
     }
 }
 

@@ -171,6 +171,20 @@ TEST_F(TrackList, ALargeFolderComesInSlicesAndANewChoiceDropsWhatIsStillToCome)
         EXPECT_EQ(Row(total - 1)->Track, &early);
     }
 
+    // The large folder's last slices, added while the next folder is being
+    // listed, leave what was announced for the next folder's rows.
+    Click(Computer());
+    Click(AlbumNode());
+    ASSERT_LT(List()->TotalCount(), total);
+    Press(SecondNode());
+    const TAudioInfo soon{Other, "Bald", "", "", 1};
+    Form->LibraryTrackInfo(AudioLibrary, &soon);
+    while (List()->TotalCount() < total)
+        Form->AddListRows();
+    ASSERT_TRUE(WaitFor([&] { return !Form->ViewPlaylist->Loading(); }));
+    ASSERT_EQ(ListedFiles(), Strings{Other});
+    EXPECT_EQ(Row(0)->Track, &soon);
+
     // Another folder chosen while the large one is still being listed: the
     // large one's files never reach the list, not even for a moment. Its
     // result would have come before the new one's.
