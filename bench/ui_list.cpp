@@ -10,6 +10,9 @@
 //   scan_ms      from the click until the library's worker read the last file;
 //   peak_mb      the process's peak resident memory during the run (VmHWM,
 //                reset before the click), window, library and Qt included;
+//   heap_mb      the C library's heap in use once every row is filled, less
+//                before the click: what the folder's rows, names and records
+//                hold, without what the heaps keep free;
 //   infos        announcements handled by the window;
 //   apply_ms     the time spent in them, all together;
 //   rebuild_ms   the rows rebuilt once more: the old ones gone and the first
@@ -193,6 +196,7 @@ void BM_SelectFolder(benchmark::State &state)
             return true;
         };
         ResetPeakMemory();
+        const size_t heapBefore = mallinfo2().uordblks;
         clock.start();
         ticker.start();
         QTimer::singleShot(0, tree,
@@ -209,6 +213,7 @@ void BM_SelectFolder(benchmark::State &state)
         }
         ticker.stop();
         const double peak = PeakMemoryMb();
+        const double heap = (double(mallinfo2().uordblks) - double(heapBefore)) / (1024 * 1024);
         list->viewport()->removeEventFilter(&paints);
         if (list->TotalCount() != count) {
             state.SkipWithError("the list does not show every file");
@@ -230,6 +235,7 @@ void BM_SelectFolder(benchmark::State &state)
         state.counters["stall_ms"] = stall / 1e6;
         state.counters["scan_ms"] = lastRead / 1e6;
         state.counters["peak_mb"] = peak;
+        state.counters["heap_mb"] = heap;
         state.counters["infos"] = infos;
         state.counters["apply_ms"] = applying / 1e6;
 

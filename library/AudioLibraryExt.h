@@ -1,8 +1,9 @@
 // The audio library: one track record per file, filled in the background by
 // a worker thread from a scan queue.
 //
-// Threads: QueueFile and GetInfo are called on the main thread; the worker
-// takes the queue's head. OnInfoReady is always raised on the main thread:
+// Threads: GetInfo is called on the main thread, the queueing on any thread
+// (a folder listed in the background is queued from the listing's thread);
+// the worker takes the queue's head. OnInfoReady is always raised on the main thread:
 // GetInfo raises it directly, the worker hands it over (platform hooks).
 #pragma once
 
@@ -44,9 +45,9 @@ public:
     // files would otherwise meet the worker at the lock 100,000 times.
     void QueueFiles(const std::vector<std::string> &fileNames, int32_t priority);
     // QueueFiles for names that a folder's listing has just shown to be
-    // regular files: a stat each again would keep the main thread from the
-    // user for a large folder.
-    void QueueListedFiles(const std::vector<std::string> &fileNames, int32_t priority);
+    // regular files: a stat each again would cost a large folder as much as
+    // its listing. The names move into the queue's entries.
+    void QueueListedFiles(std::vector<std::string> fileNames, int32_t priority);
     // Never null; reads the file on the spot if needed; errors go to the caller.
     const TAudioInfo *GetInfo(const std::string &fileName);
 
@@ -70,8 +71,7 @@ public:
 
 private:
     friend class TAudioLibraryThread;
-    void Enqueue(const std::vector<std::string> &fileNames, const std::vector<bool> &exists,
-                 int32_t priority);
+    void Enqueue(std::vector<std::string> fileNames, const std::vector<bool> &exists, int32_t priority);
     struct Impl;
     Impl *impl;
 };

@@ -15,11 +15,7 @@ TDriveKind GetDriveKind(const std::string &root)
 
 TStringArray GetFolders(const std::string &path)
 {
-    TStringArray names;
-    for (auto &entry : platform::ListFolder(path))
-        if (entry.folder)
-            names.push_back(std::move(entry.name));
-    return names;
+    return platform::ListSubFolders(path);
 }
 
 std::string GetShellFolder(const std::string &name)

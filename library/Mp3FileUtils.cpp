@@ -66,6 +66,10 @@ TTntFileStream::TTntFileStream(const std::u16string &fileName)
         throw EFOpenError(error);
 }
 
+TTntFileStream::TTntFileStream(const std::string &fileName) : TTntFileStream(platform::Utf8ToUtf16(fileName))
+{
+}
+
 TTntFileStream::~TTntFileStream()
 {
     if (handle)
@@ -128,8 +132,12 @@ std::string SystemErrorText(int code)
 } // namespace
 
 TTntFileStream::TTntFileStream(const std::u16string &fileName)
+    : TTntFileStream(platform::Utf16ToUtf8(fileName))
 {
-    std::string path = platform::Utf16ToUtf8(fileName);
+}
+
+TTntFileStream::TTntFileStream(const std::string &path)
+{
     int code = 0;
     fd = platform::OpenRegularFile(path.c_str(), code);
     if (fd < 0)

@@ -70,6 +70,9 @@ private:
 class TTntFileStream : public TStream {
 public:
     explicit TTntFileStream(const std::u16string &fileName);
+    // The same for a UTF-8 path; on POSIX without the way through UTF-16,
+    // since the library's worker opens every MP3 file of a folder by it.
+    explicit TTntFileStream(const std::string &fileName);
     ~TTntFileStream() override;
     TTntFileStream(const TTntFileStream &) = delete;
     TTntFileStream &operator=(const TTntFileStream &) = delete;

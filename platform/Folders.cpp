@@ -6,6 +6,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <locale.h>
@@ -70,24 +71,61 @@ std::u16string NtfsKey(const std::string &name)
 
 // Names equal after upper-casing ("a.mp3", "A.mp3") cannot share an NTFS
 // folder; here they can, and their exact bytes keep them in a fixed order.
-void SortAsNtfs(std::vector<DirEntry> &entries)
+// name gives an item's name.
+template <class T, class Name> void SortAsNtfs(std::vector<T> &items, Name name)
 {
     std::vector<std::u16string> keys;
-    keys.reserve(entries.size());
-    for (const DirEntry &entry : entries)
-        keys.push_back(NtfsKey(entry.name));
-    std::vector<size_t> order(entries.size());
+    keys.reserve(items.size());
+    for (const T &item : items)
+        keys.push_back(NtfsKey(name(item)));
+    std::vector<size_t> order(items.size());
     std::iota(order.begin(), order.end(), size_t(0));
     std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
         if (const int c = keys[a].compare(keys[b]); c != 0)
             return c < 0;
-        return entries[a].name < entries[b].name;
+        return name(items[a]) < name(items[b]);
     });
-    std::vector<DirEntry> sorted;
-    sorted.reserve(entries.size());
+    std::vector<T> sorted;
+    sorted.reserve(items.size());
     for (size_t i : order)
-        sorted.push_back(std::move(entries[i]));
-    entries = std::move(sorted);
+        sorted.push_back(std::move(items[i]));
+    items = std::move(sorted);
+}
+
+// Calls each(fd, entry) for every entry of a folder but "." and "..", fd
+// being the folder's descriptor; nothing for a folder that cannot be read.
+template <class Each> void ForEachEntry(const std::string &folder, Each each)
+{
+    DIR *dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir)
+        return;
+    const int fd = dirfd(dir);
+    for (;;) {
+        errno = 0;
+        const dirent *d = readdir(dir);
+        if (!d)
+            break;
+        if (std::strcmp(d->d_name, ".") != 0 && std::strcmp(d->d_name, "..") != 0)
+            each(fd, *d);
+    }
+    closedir(dir);
+}
+
+// The kind of an entry, links followed.
+void ReadKind(int fd, const dirent &d, DirEntry &entry)
+{
+    struct stat st;
+    if (d.d_type != DT_LNK && d.d_type != DT_UNKNOWN) {
+        KindFromDirentType(d.d_type, entry);
+    } else if (fstatat(fd, d.d_name, &st, 0) == 0) {
+        entry.folder = S_ISDIR(st.st_mode);
+        entry.archive = S_ISREG(st.st_mode);
+        entry.system = !entry.folder && !entry.archive;
+    } else if (errno == ENOENT || errno == ELOOP || d.d_type == DT_LNK) {
+        entry.system = true; // a link that leads nowhere
+    } else {
+        KindFromDirentType(d.d_type, entry);
+    }
 }
 
 std::string WithoutTrailingSlashes(std::string path)
@@ -121,39 +159,33 @@ std::string HomeFolder()
 std::vector<DirEntry> ListFolder(const std::string &folder, bool withReadOnly)
 {
     std::vector<DirEntry> entries;
-    DIR *dir = opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir)
-        return entries;
-    const int fd = dirfd(dir);
-    for (;;) {
-        errno = 0;
-        const dirent *d = readdir(dir);
-        if (!d)
-            break;
-        const std::string name = d->d_name;
-        if (name == "." || name == "..")
-            continue;
+    ForEachEntry(folder, [&](int fd, const dirent &d) {
         DirEntry entry;
-        entry.name = name;
-        entry.hidden = name[0] == '.';
-        struct stat st;
-        if (d->d_type != DT_LNK && d->d_type != DT_UNKNOWN) {
-            KindFromDirentType(d->d_type, entry);
-        } else if (fstatat(fd, d->d_name, &st, 0) == 0) {
-            entry.folder = S_ISDIR(st.st_mode);
-            entry.archive = S_ISREG(st.st_mode);
-            entry.system = !entry.folder && !entry.archive;
-        } else if (errno == ENOENT || errno == ELOOP || d->d_type == DT_LNK) {
-            entry.system = true; // a link that leads nowhere
-        } else {
-            KindFromDirentType(d->d_type, entry);
-        }
-        entry.readOnly = withReadOnly && faccessat(fd, d->d_name, W_OK, AT_EACCESS) != 0;
+        entry.name = d.d_name;
+        entry.hidden = d.d_name[0] == '.';
+        ReadKind(fd, d, entry);
+        entry.readOnly = withReadOnly && faccessat(fd, d.d_name, W_OK, AT_EACCESS) != 0;
         entries.push_back(std::move(entry));
-    }
-    closedir(dir);
-    SortAsNtfs(entries);
+    });
+    SortAsNtfs(entries, [](const DirEntry &entry) -> const std::string & { return entry.name; });
     return entries;
+}
+
+std::vector<std::string> ListSubFolders(const std::string &folder)
+{
+    std::vector<std::string> names;
+    ForEachEntry(folder, [&](int fd, const dirent &d) {
+        // Only links and entries of file systems that do not tell their kind
+        // need a closer look; a file is passed over as it is read.
+        if (d.d_type != DT_DIR && d.d_type != DT_LNK && d.d_type != DT_UNKNOWN)
+            return;
+        DirEntry entry;
+        ReadKind(fd, d, entry);
+        if (entry.folder)
+            names.emplace_back(d.d_name);
+    });
+    SortAsNtfs(names, [](const std::string &name) -> const std::string & { return name; });
+    return names;
 }
 
 std::string ShellFolder(const std::string &name)

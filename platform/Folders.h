@@ -28,6 +28,12 @@ struct DirEntry {
 // withReadOnly, and false otherwise.
 std::vector<DirEntry> ListFolder(const std::string &folder, bool withReadOnly = false);
 
+// The names of the entries of ListFolder that are folders, in the same
+// order, without looking at the others: on Linux a file costs no more than
+// reading its name past, so a folder's sub-folders are found as quickly
+// beside 100,000 files as beside none.
+std::vector<std::string> ListSubFolders(const std::string &folder);
+
 // The path of a per-user shell folder without a trailing "/", empty when the
 // name is unknown or there is no such folder. On Linux "AppData" is the
 // configuration folder: $XDG_CONFIG_HOME when it is set and absolute, else

@@ -40,6 +40,16 @@ std::vector<DirEntry> ListFolder(const std::string &folder, bool)
     return entries;
 }
 
+// The search returns each entry with its attributes at no further cost.
+std::vector<std::string> ListSubFolders(const std::string &folder)
+{
+    std::vector<std::string> names;
+    for (DirEntry &entry : ListFolder(folder))
+        if (entry.folder)
+            names.push_back(std::move(entry.name));
+    return names;
+}
+
 std::string ShellFolder(const std::string &name)
 {
     HKEY key;

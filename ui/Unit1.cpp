@@ -314,6 +314,11 @@ void TForm1::FormDestroy()
     if (AudioLibrary)
         AudioLibrary->SetOnInfoReady(nullptr);
     RowSlices->stop();
+    // The rows view the playlist's names.
+    ListView->DeleteChildren(nullptr);
+    RowTable.assign(1, -1);
+    RowNodes.clear();
+    Unplaced.clear();
     ViewPlaylist.reset();
 }
 

@@ -45,10 +45,12 @@ struct TTreeNodeData {
 
 // The record of a row of the track list. Its texts are made when the row is
 // painted, from the record or else from the name: a folder of 100,000 files
-// makes 100,000 rows, of which a screenful is ever shown at once.
+// makes 100,000 rows, of which a screenful is ever shown at once. The name is
+// ViewPlaylist's own: rows live only from one change of ViewPlaylist to the
+// next, which rebuilds them, and go before it does.
 struct TListRowData {
     const TAudioInfo *Track = nullptr; // owned by the audio library
-    std::string FileName;
+    std::string_view FileName;
 };
 
 enum class TColumnAlignment { Left, Right, Center };
@@ -244,22 +246,29 @@ private:
     // The kind of the tree's focused node; any is false when none is focused.
     TTreeNodeKind FocusedTreeKind(bool &any) const;
     // The rows of each file name (exact, with case), by list position: a
-    // name's rows are chained in list order through NextSameName (-1 ends),
-    // and Next is the first of them without its record (-1 when all have
-    // one). The keys view the rows' FileName. Arrays rather than a list per
-    // name: a folder's names are nearly all different.
+    // name's rows are chained in list order through NextSameName (-1 ends);
+    // the slot of its first row holds Next, the first of them without its
+    // record (-1 when all have one), and Last. RowTable finds a name's first
+    // row: open addressing over the names' hashes, -1 for a free place, at
+    // least twice as many places as rows. Flat arrays rather than a map: a
+    // folder of 100,000 names would take 100,000 map nodes.
     struct TRowSlot {
         int Next;
         int Last;
     };
-    std::unordered_map<std::string_view, TRowSlot> RowIndex;
+    std::vector<int> RowTable = std::vector<int>(1, -1);
+    std::vector<TRowSlot> RowSlots;
     std::vector<TVirtualNode *> RowNodes;
     std::vector<int> NextSameName;
+    // The place of RowTable that holds the first row named name, or the free
+    // place where it would go.
+    int &RowTableEntry(std::string_view name);
     // Runs AddListRows until every row of ViewPlaylist is there.
     QTimer *RowSlices = nullptr;
     // Announcements that found no row left for their name while rows were
-    // still to come, by name in the order announced: the first rows of that
-    // name added later take them, as if they had been there.
+    // still to come (a folder being listed, or its rows coming in slices),
+    // by name in the order announced: the first rows of that name added
+    // later take them, as if they had been there.
     std::unordered_map<std::string_view, std::vector<const TAudioInfo *>> Unplaced;
     // The drive roots read at start-up: the nodes with one of these paths are
     // the drive nodes.

@@ -12,6 +12,7 @@
 #include <QFileDialog>
 #include <QTimer>
 #include <algorithm>
+#include <bit>
 #include <charconv>
 
 namespace {
@@ -137,17 +138,15 @@ void TForm1::ApplyColumnSpec(const std::string &Spec)
 void TForm1::ViewPlaylistChange(TPlaylist *)
 {
     RowSlices->stop();
-    Unplaced.clear();
     ListView->BeginUpdate();
     try {
-        RowIndex.clear();
         RowNodes.clear();
-        NextSameName.clear();
         ListView->DeleteChildren(nullptr);
-        const int count = ViewPlaylist->Count();
-        RowIndex.reserve(size_t(count));
-        RowNodes.reserve(size_t(count));
-        NextSameName.assign(size_t(count), -1);
+        const size_t count = size_t(ViewPlaylist->Count());
+        RowTable.assign(std::bit_ceil(2 * count + 1), -1);
+        RowSlots.assign(count, TRowSlot{-1, -1});
+        RowNodes.reserve(count);
+        NextSameName.assign(count, -1);
         AddListRows();
     } catch (...) {
         ListView->EndUpdate();
@@ -168,9 +167,12 @@ void TForm1::AddListRows()
         TListRowData *row = ListView->GetNodeData<TListRowData>(node);
         row->FileName = ViewPlaylist->Items(i);
         RowNodes.push_back(node);
-        auto [slot, added] = RowIndex.try_emplace(row->FileName, TRowSlot{i, i});
-        if (!added) {
-            TRowSlot &same = slot->second;
+        int &firstOfName = RowTableEntry(row->FileName);
+        if (firstOfName < 0) {
+            firstOfName = i;
+            RowSlots[size_t(i)] = TRowSlot{i, i};
+        } else {
+            TRowSlot &same = RowSlots[size_t(firstOfName)];
             NextSameName[size_t(same.Last)] = i;
             same.Last = i;
             if (same.Next < 0)
@@ -182,14 +184,26 @@ void TForm1::AddListRows()
             if (early->second.empty())
                 Unplaced.erase(early);
             // The row is filled; the next of its name waits for the next announcement.
-            slot->second.Next = -1;
+            RowSlots[size_t(firstOfName)].Next = -1;
         }
     }
     if (int(RowNodes.size()) < ViewPlaylist->Count()) {
         RowSlices->start();
     } else {
         RowSlices->stop();
-        Unplaced.clear();
+        // While the next folder is listed, what waits is for its rows.
+        if (!ViewPlaylist->Loading())
+            Unplaced.clear();
+    }
+}
+
+int &TForm1::RowTableEntry(std::string_view name)
+{
+    const size_t mask = RowTable.size() - 1;
+    for (size_t i = std::hash<std::string_view>()(name) & mask;; i = (i + 1) & mask) {
+        int &entry = RowTable[i];
+        if (entry < 0 || ListView->GetNodeData<TListRowData>(RowNodes[size_t(entry)])->FileName == name)
+            return entry;
     }
 }
 
@@ -197,8 +211,15 @@ void TForm1::LibraryTrackInfo(TAudioLibrary *, const TAudioInfo *Info)
 {
     if (!Info)
         return;
-    auto found = RowIndex.find(Info->FileName);
-    TRowSlot *slot = found == RowIndex.end() ? nullptr : &found->second;
+    // The rows of a folder being listed are still to come, and they are what
+    // the announcement is for: the listing queued the files after handing
+    // over the names, but an announcement may catch up with them.
+    if (ViewPlaylist->Loading()) {
+        Unplaced[Info->FileName].push_back(Info);
+        return;
+    }
+    const int firstOfName = RowTableEntry(Info->FileName);
+    TRowSlot *slot = firstOfName < 0 ? nullptr : &RowSlots[size_t(firstOfName)];
     if (!slot || slot->Next < 0) {
         if (RowSlices->isActive())
             Unplaced[Info->FileName].push_back(Info);
@@ -219,7 +240,7 @@ QString TForm1::ListViewGetText(TVirtualNode *Node, int Column)
     switch (Column) {
     case 0:
         return QString::fromStdString(track ? track->Title
-                                            : platform::NameWithoutFolderAndExt(row->FileName));
+                                            : platform::NameWithoutFolderAndExt(std::string(row->FileName)));
     case 1:
         return track ? QString::fromStdString(track->Artist) : QString();
     case 2:
@@ -228,7 +249,7 @@ QString TForm1::ListViewGetText(TVirtualNode *Node, int Column)
         return track && track->Length >= 0 ? QString::fromStdString(platform::FormatMinSec(track->Length))
                                            : QString();
     case 4:
-        return QString::fromStdString(row->FileName);
+        return QString::fromUtf8(row->FileName.data(), qsizetype(row->FileName.size()));
     default:
         return {};
     }

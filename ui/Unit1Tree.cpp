@@ -46,7 +46,10 @@ void TForm1::TreeViewChange(TVirtualNode *Node)
         ViewPlaylist->Assign(*Player->Playlist);
         break;
     case nkFolder:
-        ViewPlaylist->LoadFolder(data->Path);
+        // The window keeps answering while a large folder is listed. What
+        // waits for rows of the list shown now will find none in the next.
+        Unplaced.clear();
+        ViewPlaylist->LoadFolderInBackground(data->Path);
         break;
     case nkPlaceholder:
         break;

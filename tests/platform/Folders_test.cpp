@@ -91,6 +91,7 @@ TEST(Folders, AttributesOfEveryKindOfEntry)
     check("link", false, true, false, false);
     check("filelink", false, false, false, true);
     check("dangling", false, false, true, false);
+    EXPECT_EQ(platform::ListSubFolders(root), (std::vector<std::string>{".hidden", "link", "Music"}));
 }
 
 // Files and folders alike, whatever order the file system keeps them in.
@@ -105,10 +106,14 @@ TEST(Folders, NamesComeInTheOrderWindowsListsThem)
         else
             tmp.Write(name, "x");
     }
-    std::vector<std::string> listed;
-    for (const DirEntry &e : ListFolder(tmp.path()))
+    std::vector<std::string> listed, folders;
+    for (const DirEntry &e : ListFolder(tmp.path())) {
         listed.push_back(e.name);
+        if (e.folder)
+            folders.push_back(e.name);
+    }
     EXPECT_EQ(listed, names.Listed);
+    EXPECT_EQ(platform::ListSubFolders(tmp.path()), folders);
 }
 
 TEST(Folders, ReadOnlyFollowsWritePermission)
@@ -139,9 +144,13 @@ TEST(Folders, UnreadableFolderGivesNothing)
     tmp.Write("open/inside.mp3", "x");
     chmod(locked.c_str(), 0);
     chmod((open + "inside.mp3").c_str(), 0644);
-    EXPECT_EQ(
-        AsOrdinaryUser([&] { return ListFolder(locked).empty() && ListFolder(open).size() == 1 ? 0 : 1; }),
-        0);
+    EXPECT_EQ(AsOrdinaryUser([&] {
+                  return ListFolder(locked).empty() && platform::ListSubFolders(tmp.path()).size() == 2 &&
+                                 platform::ListSubFolders(locked).empty() && ListFolder(open).size() == 1
+                             ? 0
+                             : 1;
+              }),
+              0);
 }
 
 // Without search permission the names can be read but not examined; the
@@ -157,7 +166,10 @@ TEST(Folders, FolderWithoutSearchPermissionStillTellsKinds)
     EXPECT_EQ(AsOrdinaryUser([&] {
                   const auto entries = ListFolder(folder);
                   const DirEntry *sub = Find(entries, "sub"), *track = Find(entries, "track.mp3");
-                  return entries.size() == 2 && sub && sub->folder && track && track->archive ? 0 : 1;
+                  return entries.size() == 2 && sub && sub->folder && track && track->archive &&
+                                 platform::ListSubFolders(folder) == std::vector<std::string>{"sub"}
+                             ? 0
+                             : 1;
               }),
               0);
 }

@@ -10,6 +10,9 @@
 
 #include "bass.h"
 
+#include <algorithm>
+#include <functional>
+
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
@@ -134,6 +137,50 @@ TEST_F(PlaylistTest, LoadFolderTakesTheVisibleSupportedFilesInListingOrder)
     // The path of a file in the folder lists the same folder.
     playlist.LoadFolder(dir.path() + "drei.mp3");
     EXPECT_EQ(Files(), expected);
+}
+
+TEST_F(PlaylistTest, AFolderListedInTheBackgroundArrivesLaterUnlessTheListChangesFirst)
+{
+    dir.Copy("short-0.3s.wav", "eins.wav");
+    dir.Copy("tone-44100-cbr128.mp3", "drei.mp3");
+    dir.Write("notes.txt", "text");
+    std::vector<std::vector<std::string>> shown;
+    playlist.OnChange = [&](TPlaylist *) { shown.push_back(Files()); };
+
+    // The same files as listed on the spot, queued as well, under the wait
+    // cursor until they arrive.
+    playlist.LoadFolderInBackground(dir.path() + "drei.mp3");
+    EXPECT_TRUE(playlist.Loading());
+    EXPECT_EQ(main.WaitCursorDepth(), 1);
+    ASSERT_TRUE(main.RunUntil([&] { return !playlist.Loading(); }));
+    EXPECT_EQ(main.WaitCursorDepth(), 0);
+    Announced(2);
+    playlist.LoadFolder(dir.path());
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0], shown[1]);
+    EXPECT_EQ(shown[0].size(), 2u);
+    std::vector<std::string> sorted = announced, listed = shown[0];
+    std::sort(sorted.begin(), sorted.end());
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(sorted, listed);
+
+    // Any change before the result drops it.
+    TPlaylist other;
+    other.Add(dir.path() + "eins.wav");
+    const std::vector<std::function<void()>> changes{
+        [&] { playlist.Clear(); }, [&] { playlist.Add("/a.wav"); }, [&] { playlist.Assign(other); },
+        [&] { playlist.LoadFolder(dir.path() + "missing/"); }};
+    for (const auto &change : changes) {
+        playlist.Clear();
+        shown.clear();
+        playlist.LoadFolderInBackground(dir.path());
+        change();
+        EXPECT_FALSE(playlist.Loading());
+        EXPECT_EQ(main.WaitCursorDepth(), 0);
+        EXPECT_FALSE(main.RunUntil([&] { return shown.size() > 1; }, 500ms));
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_LE(shown[0].size(), 1u);
+    }
 }
 
 TEST_F(PlaylistTest, LoadFolderTakesTheFilesInTheOrderWindowsListsThem)

@@ -8,6 +8,7 @@
 //   test asks for it)
 #pragma once
 
+#include "library/AudioLibraryExt.h"
 #include "library/FileExt.h"
 #include "platform/Drives.h"
 #include "tests/support/Fixtures.h"
@@ -18,6 +19,9 @@
 
 #include <QTest>
 #include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -64,6 +68,7 @@ protected:
     }
     void TearDown() override
     {
+        ReleaseScan();
         QtWindowFixture::TearDown();
         platform::SetDriveSourceForTesting(std::nullopt);
     }
@@ -108,7 +113,7 @@ protected:
     {
         std::vector<std::string> files;
         for (TVirtualNode *n = List()->FirstChild(nullptr); n; n = List()->NextSibling(n))
-            files.push_back(List()->GetNodeData<TListRowData>(n)->FileName);
+            files.emplace_back(List()->GetNodeData<TListRowData>(n)->FileName);
         return files;
     }
     int RowOf(const std::string &file) const
@@ -117,8 +122,16 @@ protected:
         auto it = std::find(files.begin(), files.end(), file);
         return it == files.end() ? -1 : int(it - files.begin());
     }
-    // Clicks a node's caption, its ancestors expanded first.
+    // Clicks a node's caption, its ancestors expanded first, and waits until
+    // the folder it stands for has been listed.
     void Click(TVirtualNode *node) const
+    {
+        Press(node);
+        // A folder is listed in the background; its rows come once it has been.
+        EXPECT_TRUE(WaitFor([this] { return !Form->ViewPlaylist->Loading(); }, 10000));
+    }
+    // Clicks a node's caption, its ancestors expanded first.
+    void Press(TVirtualNode *node) const
     {
         std::vector<TVirtualNode *> ancestors;
         for (TVirtualNode *a = Tree()->Parent(node); a; a = Tree()->Parent(a))
@@ -129,6 +142,28 @@ protected:
         Tree()->scrollTo(index);
         QTest::mouseClick(Tree()->viewport(), Qt::LeftButton, {}, Tree()->visualRect(index).center());
     }
+    // Keeps the library's worker from reading any file until ReleaseScan, so
+    // that a test sees the rows as they are before the first announcement.
+    // Once released, reader reads.
+    void HoldScan(TAudioLibrary::TReader reader = &TAudioLibrary::ReadInfo)
+    {
+        ScanGate = std::make_shared<Gate>();
+        AudioLibrary->SetReader([gate = ScanGate, reader](const std::string &fileName, TAudioInfo &info) {
+            {
+                std::unique_lock lock(gate->mutex);
+                gate->opened.wait(lock, [&] { return gate->open; });
+            }
+            reader(fileName, info);
+        });
+    }
+    void ReleaseScan()
+    {
+        {
+            std::lock_guard lock(ScanGate->mutex);
+            ScanGate->open = true;
+        }
+        ScanGate->opened.notify_all();
+    }
     bool AllRowsFilled() const
     {
         for (TVirtualNode *n = List()->FirstChild(nullptr); n; n = List()->NextSibling(n))
@@ -136,6 +171,13 @@ protected:
                 return false;
         return List()->TotalCount() > 0;
     }
+
+    struct Gate {
+        std::mutex mutex;
+        std::condition_variable opened;
+        bool open = false;
+    };
+    std::shared_ptr<Gate> ScanGate = std::make_shared<Gate>();
 
     fixtures::TempDir Dir;
     std::string Music, Album, Second, Stick, Floppy;

@@ -28,6 +28,7 @@ std::string Text(TForm1 *form, TVirtualNode *node, int column)
 
 TEST_F(TrackList, AFolderShowsItsFilesByNameThenWhatTheScanReports)
 {
+    HoldScan();
     Click(AlbumNode());
     ASSERT_EQ(List()->TotalCount(), 3);
     std::vector<std::string> files = ListedFiles();
@@ -46,6 +47,7 @@ TEST_F(TrackList, AFolderShowsItsFilesByNameThenWhatTheScanReports)
         EXPECT_EQ(Text(Form, RowNode(i), 5), "");
     }
 
+    ReleaseScan();
     ASSERT_TRUE(WaitFor([&] { return AllRowsFilled(); }));
     EXPECT_EQ(Text(Form, mp3, 0), "Morgenlied");
     EXPECT_EQ(Text(Form, mp3, 1), "Anna");
@@ -68,6 +70,12 @@ TEST_F(TrackList, AFolderShowsItsFilesByNameThenWhatTheScanReports)
 
 TEST_F(TrackList, AnAnnouncementFillsTheFirstRowOfThatExactNameThatHasNoRecord)
 {
+    int delivered = 0;
+    AudioLibrary->SetOnInfoReady([&](TAudioLibrary *sender, const TAudioInfo *info) {
+        ++delivered;
+        Form->LibraryTrackInfo(sender, info);
+    });
+    HoldScan();
     Click(AlbumNode());
     // Handled before the scan's own announcements, which then find the rows filled.
     TVirtualNode *wav = RowNode(RowOf(Wav));
@@ -95,29 +103,34 @@ TEST_F(TrackList, AnAnnouncementFillsTheFirstRowOfThatExactNameThatHasNoRecord)
     EXPECT_EQ(Text(Form, mp3, 0), "a-morgen");
 
     // The scan's records arrive later and change none of the filled rows.
-    ASSERT_TRUE(WaitFor([&] { return AllRowsFilled(); }));
+    ReleaseScan();
+    ASSERT_TRUE(WaitFor([&] { return delivered == 3; }));
+    EXPECT_TRUE(AllRowsFilled());
     EXPECT_EQ(Text(Form, ogg, 0), "Eine Minute");
     EXPECT_EQ(Text(Form, mp3, 0), "Morgenlied");
     Form->TreeViewChange(nullptr);
 
-    // A rebuild starts every row afresh.
+    // A rebuild starts every row afresh, and an announcement that comes while
+    // the folder is still being listed waits for its row.
     Click(SecondNode());
-    Click(AlbumNode());
-    EXPECT_FALSE(AllRowsFilled());
-    ASSERT_TRUE(WaitFor([&] { return AllRowsFilled(); }));
-    EXPECT_EQ(Text(Form, RowNode(RowOf(Ogg)), 0), "c-ogg.Take");
+    Press(AlbumNode());
+    ASSERT_TRUE(Form->ViewPlaylist->Loading());
+    Form->LibraryTrackInfo(AudioLibrary, &again);
+    ASSERT_TRUE(WaitFor([&] { return !Form->ViewPlaylist->Loading() && AllRowsFilled(); }));
+    EXPECT_EQ(Text(Form, RowNode(RowOf(Ogg)), 0), "Noch einmal");
+    EXPECT_EQ(Text(Form, RowNode(RowOf(Wav)), 0), "b-welle");
 }
 
-TEST_F(TrackList, ALargeFolderComesInSlicesThatANewChoiceCancels)
+TEST_F(TrackList, ALargeFolderComesInSlicesAndANewChoiceDropsWhatIsStillToCome)
 {
     // Empty files that a stand-in reader gives records: only the number counts.
     std::atomic<int> reads{0};
-    AudioLibrary->SetReader([&](const std::string &fileName, TAudioInfo &info) {
+    const TAudioLibrary::TReader standIn = [&](const std::string &fileName, TAudioInfo &info) {
         info.FileName = fileName;
         info.Title = "Stück";
         info.Length = 1;
         ++reads;
-    });
+    };
     constexpr int Extra = 9000;
     for (int i = 0; i < Extra; ++i)
         Dir.Write("music/Album/" + std::to_string(i) + ".mp3", "");
@@ -125,14 +138,18 @@ TEST_F(TrackList, ALargeFolderComesInSlicesThatANewChoiceCancels)
     const std::string last = Ogg; // "c-ogg" comes after every digit and "a-", "b-"
     const TAudioInfo early{last, "Früh", "", "", 2};
 
-    for (const bool cancel : {true, false}) {
+    // Completed first: the scan holds only while it has files to read.
+    for (const bool cancel : {false, true}) {
         SCOPED_TRACE(cancel ? "cancelled" : "completed");
+        Click(Computer());
+        HoldScan(standIn);
         Click(AlbumNode());
         // The first rows are there at once, the rest come later; an
         // announcement for a row still to come fills it when it comes.
         EXPECT_GT(List()->TotalCount(), 0);
         EXPECT_LT(List()->TotalCount(), total);
         Form->LibraryTrackInfo(AudioLibrary, &early);
+        ReleaseScan();
         if (cancel) {
             Click(SecondNode());
             EXPECT_EQ(ListedFiles(), Strings{Other});
@@ -153,6 +170,37 @@ TEST_F(TrackList, ALargeFolderComesInSlicesThatANewChoiceCancels)
         EXPECT_EQ(Row(total - 1)->FileName, last);
         EXPECT_EQ(Row(total - 1)->Track, &early);
     }
+
+    // The large folder's last slices, added while the next folder is being
+    // listed, leave what was announced for the next folder's rows.
+    Click(Computer());
+    Click(AlbumNode());
+    ASSERT_LT(List()->TotalCount(), total);
+    Press(SecondNode());
+    const TAudioInfo soon{Other, "Bald", "", "", 1};
+    Form->LibraryTrackInfo(AudioLibrary, &soon);
+    while (List()->TotalCount() < total)
+        Form->AddListRows();
+    ASSERT_TRUE(WaitFor([&] { return !Form->ViewPlaylist->Loading(); }));
+    ASSERT_EQ(ListedFiles(), Strings{Other});
+    EXPECT_EQ(Row(0)->Track, &soon);
+
+    // Another folder chosen while the large one is still being listed: the
+    // large one's files never reach the list, not even for a moment. Its
+    // result would have come before the new one's.
+    int largeShown = 0;
+    const auto rebuild = Form->ViewPlaylist->OnChange;
+    Form->ViewPlaylist->OnChange = [&](TPlaylist *sender) {
+        largeShown += sender->Count() > 0 && platform::FolderPart(sender->Items(0)) == Album;
+        rebuild(sender);
+    };
+    Click(Computer());
+    Press(AlbumNode());
+    EXPECT_TRUE(Form->ViewPlaylist->Loading());
+    Click(SecondNode());
+    EXPECT_EQ(ListedFiles(), Strings{Other});
+    EXPECT_EQ(largeShown, 0);
+    EXPECT_EQ(WaitCursorDepth(), 0);
 }
 
 TEST_F(TrackList, EnterAndDoubleClickPlayTheFocusedRow)
