@@ -52,17 +52,13 @@ void KeepNoQtSettings()
 {
     // The file dialog keeps its history, last folder and view in the user
     // scope of the organisation "QtProject" and writes them when it is
-    // destroyed, whether it was shown or not. On Windows they would go to
-    // the registry, where no path leads, so they are kept as files there
-    // too. The program's own file is never a folder: a settings file
-    // beneath it can neither be read nor created, by any user, so every run
-    // starts from Qt's defaults and leaves nothing behind, without a
-    // temporary folder to clean up after a crash. Settings the system's
-    // administrator provides (the system scope) are still read.
-    QSettings::setDefaultFormat(QSettings::IniFormat);
-    const QString nowhere = QCoreApplication::applicationFilePath();
+    // destroyed, whether it was shown or not. "/dev/null" is never a folder:
+    // the settings file beneath it can neither be read nor created, by any
+    // user, so every run starts from Qt's defaults and leaves nothing behind,
+    // without a temporary folder to clean up after a crash. Settings the
+    // system's administrator provides (the system scope) are still read.
     for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
-        QSettings::setPath(format, QSettings::UserScope, nowhere);
+        QSettings::setPath(format, QSettings::UserScope, QStringLiteral("/dev/null"));
 }
 
 void PrepareQtSession()
