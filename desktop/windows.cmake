@@ -7,6 +7,7 @@
 #   platforms\qwindows.dll, styles\qwindowsvistastyle.dll
 #   translations\qtbase_de.qm      Qt's German texts
 #   bass\bass.dll, bass\bassflac.dll, bass\bassopus.dll
+#   Bibliotheken.txt               the libraries' names and licences
 
 # The icon of the program file, which Explorer and the Start-menu link show.
 set(ico ${CMAKE_CURRENT_BINARY_DIR}/klangdeck.ico)
@@ -61,6 +62,8 @@ foreach(plugin ${qt_plugins})
   install(FILES $<TARGET_FILE:${plugin}> DESTINATION ${type})
 endforeach()
 install(FILES ${CMAKE_BINARY_DIR}/qt.conf ${KLANG_WIN_RUNTIME_FILES} DESTINATION .)
+# What the package carries of others, and under which licences.
+install(FILES windows-notices.txt DESTINATION . RENAME Bibliotheken.txt)
 install(FILES ${KLANG_QT_GERMAN} DESTINATION translations)
 
 # The installer (NSIS) and the portable zip, named
