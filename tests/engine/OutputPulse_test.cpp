@@ -17,9 +17,11 @@ namespace {
 
 constexpr QWORD kRate = 44100;
 constexpr QWORD kFrameBytes = 4; // 16-bit stereo
-// What a change may take to reach the ear; what the server's sink still
-// holds after a discard is well below.
-constexpr QWORD kPrompt = kRate / 10;
+// What a change may take to reach the ear: what the server's sink still
+// holds after a discard, which no flush reaches (a few tens of
+// milliseconds; a little over 100 once on a machine under full load), far
+// below the 0.4 s the stream queues.
+constexpr QWORD kPrompt = kRate * 3 / 20;
 // How far the heard position may run ahead of this process's clock: it
 // comes from the server's latency estimate, which is off by tens of
 // milliseconds at times (a jump would be the whole queue, 0.4 s).
