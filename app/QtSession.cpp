@@ -61,6 +61,11 @@ void KeepNoQtSettings()
         QSettings::setPath(format, QSettings::UserScope, QStringLiteral("/dev/null"));
 }
 
+platform::KeptRegistryKey KeepQtRegistrySettings()
+{
+    return platform::KeptRegistryKey("Software\\QtProject\\OrganizationDefaults\\FileDialog");
+}
+
 void PrepareQtSession()
 {
     KeepNoQtSettings();

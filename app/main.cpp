@@ -18,6 +18,8 @@ int main(int argc, char *argv[])
 {
     TApplication app(argc, argv);
     PrepareQtSession();
+    // Ends after the windows, and with them the file dialog, have gone.
+    const platform::KeptRegistryKey qtRegistry = KeepQtRegistrySettings();
     // The menu entry that the desktop matches the window to, and its icon
     // from the icon theme once installed.
     QGuiApplication::setDesktopFileName(QStringLiteral("klangdeck"));

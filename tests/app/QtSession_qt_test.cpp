@@ -88,9 +88,7 @@ TEST(QtSession, QtsOwnTextsAreGermanWhateverTheSystemsLanguage)
 TEST(QtSession, TheFileDialogKeepsNothingInTheHome)
 {
 #ifdef _WIN32
-    // Qt keeps the dialog's settings in the registry on Windows, where no
-    // settings path leads; the program still writes them there.
-    GTEST_SKIP() << "the file dialog's history goes to the registry on Windows";
+    GTEST_SKIP() << "the file dialog's settings go to the registry on Windows (the next case)";
 #endif
     fixtures::TempDir home;
     const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
@@ -121,3 +119,45 @@ TEST(QtSession, TheFileDialogKeepsNothingInTheHome)
     EXPECT_FALSE(QFileInfo::exists(settingsFile)) << settingsFile.toStdString();
     EXPECT_EQ(Entries(QString::fromStdString(home.path())), "");
 }
+
+#ifdef _WIN32
+// On Windows Qt's file dialog writes its settings to the registry, shared by
+// every Qt program, whatever the settings path: the program leaves them as it
+// found them.
+TEST(QtSession, TheFileDialogLeavesTheRegistryAsItFoundIt)
+{
+    const QString group = QStringLiteral("FileDialog");
+    QSettings registry(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("QtProject"));
+    const auto showDialog = [] {
+        QFileDialog dialog(nullptr, QStringLiteral("Audiodateien auswählen"));
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.show();
+        dialog.reject();
+    };
+    registry.remove(group);
+    showDialog();
+    registry.sync();
+    ASSERT_TRUE(registry.contains(group + QStringLiteral("/qtVersion"))) << "the dialog writes there";
+
+    const QStringList others{QStringLiteral("C:/Musik von anderen")};
+    for (const bool existed : {true, false}) {
+        SCOPED_TRACE(existed ? "another program's history there" : "nothing there");
+        registry.remove(group);
+        if (existed)
+            registry.setValue(group + QStringLiteral("/history"), others);
+        registry.sync();
+        {
+            const platform::KeptRegistryKey kept = KeepQtRegistrySettings();
+            showDialog();
+        }
+        registry.sync();
+        registry.beginGroup(group);
+        EXPECT_EQ(registry.childKeys().join(QLatin1Char('|')),
+                  existed ? QStringLiteral("history") : QString());
+        EXPECT_EQ(registry.value(QStringLiteral("history")).toStringList(), existed ? others : QStringList());
+        registry.endGroup();
+        EXPECT_EQ(registry.childGroups().contains(group), existed);
+    }
+    registry.remove(group);
+}
+#endif
