@@ -72,14 +72,23 @@ context.objects = [
                monitor.channel-volumes = true } }
 ]
 CONF
+        rm -f "$XDG_RUNTIME_DIR/pipewire-0"
         launch pipewire pipewire
+        # WirePlumber gives up when PipeWire does not answer yet (a loaded
+        # machine), and without it no stream is ever linked to the sink.
+        for _ in $(seq 1 200); do
+            [ -S "$XDG_RUNTIME_DIR/pipewire-0" ] && break
+            sleep 0.05
+        done
         launch wireplumber wireplumber
         launch pipewire-pulse pipewire-pulse
         wait_for_server
-        for _ in $(seq 1 100); do
-            pactl info 2>/dev/null | grep -q "Default Sink: bench" && break
+        for _ in $(seq 1 200); do
+            pactl info 2>/dev/null | grep -q "Default Sink: bench" && return 0
             sleep 0.1
         done
+        echo "sound-server.sh: PipeWire's sink is not the default (see $dir/*.log)" >&2
+        return 1
         ;;
     esac
 }
