@@ -22,6 +22,11 @@ constexpr double kRequestSeconds = 0.15;
 // Queued before the server starts playing, after the start and after a
 // discard: small, so the start is not delayed.
 constexpr double kStartSeconds = 0.02;
+// The longest the program waits for the server to answer: connecting, a
+// new stream, a flush. A server that takes longer counts as gone, and the
+// engine connects again a moment later; its locks are never held for good
+// by a server that hangs (one that is just starting, or stopping).
+constexpr pa_usec_t kAnswerWithin = 3 * PA_USEC_PER_SEC;
 
 struct PulseAudio::Connection {
     pa_threaded_mainloop *loop = nullptr;
@@ -30,7 +35,8 @@ struct PulseAudio::Connection {
     std::atomic<bool> gone{false};
     bool ready = false; // guarded by the loop lock
 
-    // On the loop's thread: the first failure of the context or a stream.
+    // The first failure of the context or a stream, or a server that did
+    // not answer; with the loop locked.
     void Lose()
     {
         if (!gone.exchange(true))
@@ -60,14 +66,50 @@ void Signal(pa_threaded_mainloop *loop)
     pa_threaded_mainloop_signal(loop, 0);
 }
 
-// Runs op to its end; with the loop locked.
-void Await(pa_threaded_mainloop *loop, pa_operation *op)
+// The end of a stream operation; userdata is the loop.
+void Answered(pa_stream *, int, void *loop)
+{
+    Signal(static_cast<pa_threaded_mainloop *>(loop));
+}
+
+// Waits with the loop locked until done() holds or the server has taken
+// kAnswerWithin; done()'s result.
+template <class Done> bool WaitFor(pa_threaded_mainloop *loop, Done done)
+{
+    if (done())
+        return true;
+    struct Timer {
+        pa_threaded_mainloop *loop;
+        bool expired = false;
+    } timer{loop};
+    pa_mainloop_api *api = pa_threaded_mainloop_get_api(loop);
+    timeval at;
+    pa_timeval_add(pa_gettimeofday(&at), kAnswerWithin);
+    pa_time_event *event = api->time_new(
+        api, &at,
+        [](pa_mainloop_api *, pa_time_event *, const timeval *, void *t) {
+            static_cast<Timer *>(t)->expired = true;
+            Signal(static_cast<Timer *>(t)->loop);
+        },
+        &timer);
+    bool finished;
+    while (!(finished = done()) && !timer.expired)
+        pa_threaded_mainloop_wait(loop);
+    api->time_free(event);
+    return finished;
+}
+
+// Runs op to its end; with the loop locked. False when the server did not
+// answer in time.
+bool Await(pa_threaded_mainloop *loop, pa_operation *op)
 {
     if (!op)
-        return;
-    while (pa_operation_get_state(op) == PA_OPERATION_RUNNING)
-        pa_threaded_mainloop_wait(loop);
+        return true;
+    const bool answered = WaitFor(loop, [op] { return pa_operation_get_state(op) != PA_OPERATION_RUNNING; });
+    if (!answered)
+        pa_operation_cancel(op);
     pa_operation_unref(op);
+    return answered;
 }
 
 class PulseOutput final : public Output {
@@ -129,14 +171,16 @@ public:
         holding = true;
         if (pa_stream_connect_playback(stream, nullptr, &attr, flags, nullptr, nullptr) < 0)
             return false;
-        for (;;) {
-            pa_stream_state_t state = pa_stream_get_state(stream);
-            if (state == PA_STREAM_READY)
-                break;
-            if (!PA_STREAM_IS_GOOD(state))
-                return false;
-            pa_threaded_mainloop_wait(loop);
+        const auto settled = [this] {
+            const pa_stream_state_t state = pa_stream_get_state(stream);
+            return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
+        };
+        if (!WaitFor(loop, settled)) {
+            connection.Lose(); // the engine connects again instead of leaving it to the clock for good
+            return false;
         }
+        if (pa_stream_get_state(stream) != PA_STREAM_READY)
+            return false;
         ready = true;
         UpdateTiming();
         holding = false;
@@ -152,11 +196,10 @@ public:
         // The server asks for the queue again right after the flush; that
         // request waits until the channels have their frames back.
         holding = true;
-        Await(loop,
-              pa_stream_flush(
-                  stream, [](pa_stream *, int, void *l) { Signal(static_cast<pa_threaded_mainloop *>(l)); },
-                  loop));
-        UpdateTiming();
+        if (Await(loop, pa_stream_flush(stream, Answered, loop)))
+            UpdateTiming();
+        else
+            connection.Lose();
         // What the server has taken from the queue (into the sink) is
         // heard; the rest of what was written is gone.
         uint64_t dropped = 0;
@@ -184,10 +227,10 @@ private:
     // With the loop locked.
     void UpdateTiming()
     {
-        Await(loop,
-              pa_stream_update_timing_info(
-                  stream, [](pa_stream *, int, void *l) { Signal(static_cast<pa_threaded_mainloop *>(l)); },
-                  loop));
+        if (connection.gone)
+            return;
+        if (!Await(loop, pa_stream_update_timing_info(stream, Answered, loop)))
+            connection.Lose();
     }
 
     // Mixes as much as the server has room for; with the loop locked.
@@ -266,11 +309,14 @@ std::unique_ptr<PulseAudio> PulseAudio::Start(void (*lost)())
         pa_threaded_mainloop_unlock(c->loop);
         return nullptr;
     }
-    pa_context_state_t state;
-    while ((state = pa_context_get_state(c->context)) != PA_CONTEXT_READY && PA_CONTEXT_IS_GOOD(state))
-        pa_threaded_mainloop_wait(c->loop);
+    const bool ready = WaitFor(c->loop,
+                               [&] {
+                                   const pa_context_state_t state = pa_context_get_state(c->context);
+                                   return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
+                               }) &&
+                       pa_context_get_state(c->context) == PA_CONTEXT_READY;
     pa_threaded_mainloop_unlock(c->loop);
-    if (state != PA_CONTEXT_READY)
+    if (!ready)
         return nullptr;
     return std::unique_ptr<PulseAudio>(new PulseAudio(std::move(c)));
 }

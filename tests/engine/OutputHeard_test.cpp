@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <mutex>
 #include <optional>
 #include <spawn.h>
@@ -369,7 +370,8 @@ TEST_F(PulseOutputHeard, PlaybackGoesOnWhereItWasHeardWhenTheServerComesBack)
     const QWORD before = Frame(h);
     ASSERT_TRUE(Server("pause"));
     // Stop and another track work while no server is there.
-    HSTREAM other = Signal(44100, 2, 0, 44100);
+    // (A file of its own: the playing one must stay as it is.)
+    HSTREAM other = Signal(44100, 2, 1, 44100);
     ASSERT_TRUE(BASS_ChannelPlay(other, FALSE));
     ASSERT_TRUE(BASS_ChannelStop(other));
     ASSERT_TRUE(BASS_StreamFree(other));
@@ -403,6 +405,48 @@ TEST_F(PulseOutputHeard, PlaybackGoesOnWhereItWasHeardWhenTheServerComesBack)
 
     ASSERT_TRUE(BASS_ChannelStop(h));
     EXPECT_EQ(BASS_ChannelIsActive(h), DWORD(BASS_ACTIVE_STOPPED));
+}
+
+// A server that stops answering (held, not gone) costs an engine call a
+// few seconds at most, and is taken again once it answers.
+TEST_F(PulseOutputHeard, AServerThatStopsAnsweringHoldsNoCallForGood)
+{
+    if (!std::getenv("KLANG_TEST_SERVER"))
+        GTEST_SKIP() << "needs tests/engine/sound-server.sh";
+    HSTREAM h = Signal(44100, 2, 0, 40 * 44100);
+    ASSERT_NE(h, 0u);
+    {
+        Recorder recorder;
+        ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+        ASSERT_TRUE(
+            WaitFor([&] { return recorder.Heard([](auto f) { return f.has_value(); }); }, seconds(10)));
+    }
+    ASSERT_TRUE(Server("freeze"));
+    const QWORD target = 20 * 44100 * 4; // bytes of 16-bit stereo
+    const auto started = steady_clock::now();
+    auto seek = std::async(std::launch::async, [&] { return BASS_ChannelSetPosition(h, target); });
+    const bool returned = seek.wait_for(seconds(15)) == std::future_status::ready;
+    const auto took = steady_clock::now() - started;
+    ASSERT_TRUE(Server("thaw"));
+    ASSERT_TRUE(returned) << "the seek still waits for the server after 15 s";
+    EXPECT_TRUE(seek.get());
+    EXPECT_LT(took, seconds(6)) << "the server's answer is awaited 3 s at most";
+
+    Recorder recorder;
+    std::optional<uint64_t> heard;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return recorder.Heard([&](auto f) {
+                if (f && *f >= 20 * 44100)
+                    heard = f;
+                return heard.has_value();
+            });
+        },
+        seconds(15)))
+        << "plays into the server again once it answers";
+    ASSERT_TRUE(heard.has_value());
+    EXPECT_LE(*heard, 21u * 44100) << "from where it was sought";
+    ASSERT_TRUE(BASS_ChannelStop(h));
 }
 
 } // namespace

@@ -7,15 +7,21 @@
 #                                              environment to use (eval it)
 #   sound-server.sh stop DIR
 #   sound-server.sh pause DIR / resume DIR     stops it / starts it again
+#   sound-server.sh freeze DIR / thaw DIR      holds the process that
+#                                              answers the clients (SIGSTOP)
+#                                              / lets it go on
 # Only processes started here are ever stopped, by their pids.
 set -euo pipefail
 
+# Waits up to 15 s until the server answers and, with an argument, until
+# that text is in its answer.
 wait_for_server() {
-    for _ in $(seq 1 100); do
-        pactl info >/dev/null 2>&1 && return 0
+    local until=$((SECONDS + 15))
+    while [ $SECONDS -lt $until ]; do
+        local info
+        info=$(timeout 5 pactl info 2>/dev/null) && [[ $info == *"${1:-Server Name}"* ]] && return 0
         sleep 0.1
     done
-    echo "sound-server.sh: no server (see $dir/*.log)" >&2
     return 1
 }
 
@@ -30,6 +36,20 @@ wait_for_sink() {
     done
     echo "sound-server.sh: the sink does not play (see $dir/*.log)" >&2
     return 1
+}
+
+start_pipewire() {
+    rm -f "$XDG_RUNTIME_DIR/pipewire-0"
+    launch pipewire pipewire
+    # WirePlumber gives up when PipeWire does not answer yet (a loaded
+    # machine), and without it no stream is ever linked to the sink.
+    for _ in $(seq 1 200); do
+        [ -S "$XDG_RUNTIME_DIR/pipewire-0" ] && break
+        sleep 0.05
+    done
+    launch wireplumber wireplumber
+    launch pipewire-pulse pipewire-pulse
+    wait_for_server "Default Sink: bench"
 }
 
 launch() {
@@ -50,7 +70,10 @@ start() {
         launch pulse pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --use-pid-file=no \
             -L "module-null-sink sink_name=bench rate=44100 sink_properties=device.description=Bench" \
             -L module-native-protocol-unix
-        wait_for_server
+        wait_for_server || {
+            echo "sound-server.sh: no server (see $dir/*.log)" >&2
+            return 1
+        }
         ;;
     pipewire)
         if [ ! -s "$dir/bus" ]; then
@@ -72,36 +95,49 @@ context.objects = [
                monitor.channel-volumes = true } }
 ]
 CONF
-        rm -f "$XDG_RUNTIME_DIR/pipewire-0"
-        launch pipewire pipewire
-        # WirePlumber gives up when PipeWire does not answer yet (a loaded
-        # machine), and without it no stream is ever linked to the sink.
-        for _ in $(seq 1 200); do
-            [ -S "$XDG_RUNTIME_DIR/pipewire-0" ] && break
-            sleep 0.05
+        # WirePlumber now and then never links a node while it starts on a
+        # loaded machine ("pending linkable(s) not activated"), and the
+        # sink never becomes the default: then the stack starts again.
+        local attempt
+        for attempt in 1 2 3; do
+            start_pipewire && return 0
+            echo "sound-server.sh: PipeWire's sink is not the default (attempt $attempt, see $dir/*.log)" >&2
+            stop_servers
         done
-        launch wireplumber wireplumber
-        launch pipewire-pulse pipewire-pulse
-        wait_for_server
-        for _ in $(seq 1 200); do
-            pactl info 2>/dev/null | grep -q "Default Sink: bench" && return 0
-            sleep 0.1
-        done
-        echo "sound-server.sh: PipeWire's sink is not the default (see $dir/*.log)" >&2
         return 1
         ;;
     esac
 }
 
+# A process that has ended may wait a moment as a zombie for whoever
+# adopted it to reap it.
+running() {
+    kill -0 "$1" 2>/dev/null && [ "$(cut -d' ' -f3 "/proc/$1/stat" 2>/dev/null)" != Z ]
+}
+
+# A process that has not ended 5 s after SIGTERM is killed.
 stop_servers() {
     local name pid
     for name in pipewire-pulse wireplumber pipewire pulse; do
         [ -f "$dir/$name.pid" ] || continue
         pid=$(cat "$dir/$name.pid")
-        kill "$pid" 2>/dev/null || true
-        while kill -0 "$pid" 2>/dev/null; do sleep 0.05; done
+        kill -TERM "$pid" 2>/dev/null || true
+        kill -CONT "$pid" 2>/dev/null || true
+        for _ in $(seq 1 100); do
+            running "$pid" || break
+            sleep 0.05
+        done
+        if running "$pid"; then
+            echo "sound-server.sh: $name did not end, killed" >&2
+            kill -KILL "$pid" 2>/dev/null || true
+        fi
         rm -f "$dir/$name.pid"
     done
+}
+
+# The process the clients talk to.
+answering() {
+    if [ -f "$dir/pipewire-pulse.pid" ]; then cat "$dir/pipewire-pulse.pid"; else cat "$dir/pulse.pid"; fi
 }
 
 command=$1
@@ -128,5 +164,11 @@ pause)
     ;;
 resume)
     start
+    ;;
+freeze)
+    kill -STOP "$(answering)"
+    ;;
+thaw)
+    kill -CONT "$(answering)"
     ;;
 esac
