@@ -12,12 +12,12 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
-#include <list>
+#include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string_view>
 #include <thread>
-#include <unordered_map>
 #include <vector>
 
 TAudioLibrary *AudioLibrary = nullptr;
@@ -55,51 +55,145 @@ int32_t RoundSeconds(float seconds)
     return static_cast<int32_t>(rounded);
 }
 
+// A set of pointers to objects that each hold a name, found by that name:
+// open addressing over the names' hashes, null for a free place, with at
+// least twice as many places as entries. A map node per entry would cost a
+// folder of 100,000 files megabytes more.
+template <class T> class NameTable {
+public:
+    T *Find(std::string_view name) const { return places[Place(name)]; }
+
+    // Name not yet in the table.
+    void Insert(T *entry)
+    {
+        if (2 * (count + 1) > places.size())
+            Rehash(places.size() * 2);
+        places[Place(entry->FileName)] = entry;
+        ++count;
+    }
+
+    void Erase(std::string_view name)
+    {
+        const size_t mask = places.size() - 1;
+        size_t hole = Place(name);
+        if (!places[hole])
+            return;
+        // Entries further along the same run move up into the hole unless
+        // their own place lies after it, so that no search stops early there.
+        for (size_t j = (hole + 1) & mask; places[j]; j = (j + 1) & mask) {
+            const size_t home = Hash(places[j]->FileName) & mask;
+            if (((j - home) & mask) >= ((j - hole) & mask)) {
+                places[hole] = places[j];
+                hole = j;
+            }
+        }
+        places[hole] = nullptr;
+        --count;
+    }
+
+    size_t Count() const { return count; }
+
+    void Clear()
+    {
+        places.assign(kFirstSize, nullptr);
+        places.shrink_to_fit();
+        count = 0;
+    }
+
+private:
+    static constexpr size_t kFirstSize = 16;
+    std::vector<T *> places = std::vector<T *>(kFirstSize);
+    size_t count = 0;
+
+    static size_t Hash(std::string_view name) { return std::hash<std::string_view>()(name); }
+
+    // The place that holds the entry of name, or the free place where it
+    // would go.
+    size_t Place(std::string_view name) const
+    {
+        const size_t mask = places.size() - 1;
+        for (size_t i = Hash(name) & mask;; i = (i + 1) & mask)
+            if (!places[i] || places[i]->FileName == name)
+                return i;
+    }
+
+    void Rehash(size_t size)
+    {
+        std::vector<T *> old(size, nullptr);
+        old.swap(places);
+        for (T *entry : old)
+            if (entry)
+                places[Place(entry->FileName)] = entry;
+    }
+};
+
 } // namespace
 
 struct TAudioLibrary::Impl {
-    struct QueueEntry {
-        TAudioInfoThreadData data;
+    // FileName is empty once the entry has gone.
+    struct QueueEntry : TAudioInfoThreadData {
         uint64_t id;
     };
 
-    // Guards Records, Index, Queue, QueueIndex and nextId; never held while a
+    // Guards Records, Index, Queue, Queued and nextId; never held while a
     // file is read or a notification runs.
     std::mutex mutex;
     std::condition_variable queued;
 
     // Newest last; the index makes the newest-first search a single lookup,
     // which is the same thing since there is at most one record per name.
-    // The index is open addressing over the names' hashes, null for a free
-    // place, with at least twice as many places as records: a map node per
-    // record would cost a folder of 100,000 files 5 MB more.
     std::vector<std::unique_ptr<TAudioInfo>> Records;
-    std::vector<const TAudioInfo *> Index = std::vector<const TAudioInfo *>(16);
-
-    // The place of Index that holds the record of name, or the free place
-    // where it would go.
-    const TAudioInfo *&IndexEntry(std::string_view name)
-    {
-        const size_t mask = Index.size() - 1;
-        for (size_t i = std::hash<std::string_view>()(name) & mask;; i = (i + 1) & mask)
-            if (!Index[i] || Index[i]->FileName == name)
-                return Index[i];
-    }
+    NameTable<const TAudioInfo> Index;
 
     const TAudioInfo *Store(std::unique_ptr<TAudioInfo> info)
     {
-        if (2 * (Records.size() + 1) > Index.size()) {
-            Index.assign(Index.size() * 2, nullptr);
-            for (const auto &record : Records)
-                IndexEntry(record->FileName) = record.get();
-        }
         Records.push_back(std::move(info));
-        return IndexEntry(Records.back()->FileName) = Records.back().get();
+        Index.Insert(Records.back().get());
+        return Records.back().get();
     }
 
-    std::list<QueueEntry> Queue;
-    std::unordered_map<std::string_view, std::list<QueueEntry>::iterator> QueueIndex;
+    // The queue: one band per priority, the highest first, each in the order
+    // queued. An entry that goes before its turn (queued again with another
+    // priority) only gives up its name and leaves its place when it reaches
+    // the front; Queued holds the entries still waiting. A deque's place is
+    // a fraction of a list node's, and keeps its address while others come
+    // and go at the ends.
+    std::map<int32_t, std::deque<QueueEntry>, std::greater<>> Queue;
+    NameTable<QueueEntry> Queued;
     uint64_t nextId = 0;
+
+    // The entry waiting longest in the highest band; null for an empty queue.
+    QueueEntry *Front()
+    {
+        while (!Queue.empty()) {
+            auto &band = Queue.begin()->second;
+            while (!band.empty() && band.front().FileName.empty())
+                band.pop_front();
+            if (!band.empty())
+                return &band.front();
+            Queue.erase(Queue.begin());
+        }
+        return nullptr;
+    }
+
+    void Push(std::string fileName, int32_t priority)
+    {
+        auto &band = Queue[priority];
+        band.push_back({{std::move(fileName), priority}, nextId++});
+        Queued.Insert(&band.back());
+    }
+
+    void RemoveQueued(QueueEntry *entry)
+    {
+        Queued.Erase(entry->FileName);
+        std::string().swap(entry->FileName);
+        // An empty queue gives its memory back: a large folder's index and
+        // places are not kept for the next.
+        if (Queued.Count() == 0) {
+            Queue.clear();
+            Queued.Clear();
+        }
+    }
 
     TAudioLibrary::TReader Reader = &TAudioLibrary::ReadInfo;
 
@@ -114,14 +208,14 @@ struct TAudioLibrary::Impl {
         TAudioLibrary::TReader reader;
         {
             std::lock_guard lock(mutex);
-            if (const TAudioInfo *known = IndexEntry(fileName))
+            if (const TAudioInfo *known = Index.Find(fileName))
                 return {known, false};
             reader = Reader;
         }
         auto info = std::make_unique<TAudioInfo>();
         reader(fileName, *info);
         std::lock_guard lock(mutex);
-        if (const TAudioInfo *known = IndexEntry(info->FileName))
+        if (const TAudioInfo *known = Index.Find(info->FileName))
             return {known, false};
         return {Store(std::move(info)), true};
     }
@@ -181,20 +275,13 @@ struct TAudioLibrary::Impl {
         }
     }
 
-    void RemoveQueued(std::list<QueueEntry>::iterator it)
-    {
-        QueueIndex.erase(it->data.FileName);
-        Queue.erase(it);
-    }
-
     // The entry taken may have been replaced by the main thread meanwhile
     // (queued again with another priority); only the one taken goes.
     void RemoveTaken(const std::string &fileName, uint64_t id)
     {
         std::lock_guard lock(mutex);
-        auto it = QueueIndex.find(fileName);
-        if (it != QueueIndex.end() && it->second->id == id)
-            RemoveQueued(it->second);
+        if (QueueEntry *entry = Queued.Find(fileName); entry && entry->id == id)
+            RemoveQueued(entry);
     }
 };
 
@@ -250,22 +337,23 @@ void TAudioLibraryThread::Impl::Execute()
         uint64_t id;
         {
             std::unique_lock lock(lib.mutex);
-            if (lib.Queue.empty()) {
+            const auto *front = lib.Front();
+            if (!front) {
                 lock.unlock();
                 lib.HandOver(&library, true);
                 lock.lock();
-                if (!lib.Queue.empty())
+                if (lib.Front())
                     continue;
                 if (switchPriority && !idle) {
                     platform::SetIdlePriority(true);
                     idle = true;
                 }
                 lib.queued.wait_for(lock, std::chrono::milliseconds(100),
-                                    [&] { return terminated || !lib.Queue.empty(); });
+                                    [&] { return terminated || lib.Front(); });
                 continue;
             }
-            fileName = lib.Queue.front().data.FileName;
-            id = lib.Queue.front().id;
+            fileName = front->FileName;
+            id = front->id;
         }
         if (idle) {
             platform::SetIdlePriority(false);
@@ -371,26 +459,15 @@ void TAudioLibrary::Enqueue(std::vector<std::string> fileNames, const std::vecto
     if (std::find(exists.begin(), exists.end(), true) == exists.end())
         return;
     std::lock_guard lock(impl->mutex);
-    auto &queue = impl->Queue;
-    // A large folder's names would otherwise grow the index step by step,
-    // each step rehashing everything queued so far while the worker waits.
-    impl->QueueIndex.reserve(impl->QueueIndex.size() + fileNames.size());
     for (size_t i = 0; i < fileNames.size(); ++i) {
         if (!exists[i])
             continue;
-        std::string &fileName = fileNames[i];
-        if (auto it = impl->QueueIndex.find(fileName); it != impl->QueueIndex.end()) {
-            if (it->second->data.Priority == priority)
+        if (Impl::QueueEntry *waiting = impl->Queued.Find(fileNames[i])) {
+            if (waiting->Priority == priority)
                 continue;
-            impl->RemoveQueued(it->second);
+            impl->RemoveQueued(waiting);
         }
-        // The queue is sorted by descending priority: the new entry goes right
-        // behind the last entry whose priority is at least its own.
-        auto pos = queue.end();
-        while (pos != queue.begin() && std::prev(pos)->data.Priority < priority)
-            --pos;
-        auto inserted = queue.insert(pos, {{std::move(fileName), priority}, impl->nextId++});
-        impl->QueueIndex.emplace(inserted->data.FileName, inserted);
+        impl->Push(std::move(fileNames[i]), priority);
     }
     impl->queued.notify_one();
 }

@@ -3,6 +3,7 @@
 #include <clocale>
 #include <cstring>
 #include <cwctype>
+#include <iterator>
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -130,14 +131,22 @@ char32_t lower(char32_t cp)
 
 } // namespace
 
-// Both conversions write into room for the longest result and cut it to size
-// afterwards: a folder's worth of names goes through them, and a length check
-// per unit would cost more than the conversion itself.
+// Both conversions write into room for the longest result (on the stack for
+// a name or a tag) and return a copy of what was written: a folder's worth
+// of names goes through them, and a length check per unit would cost more
+// than the conversion itself. The copy is of the exact size, so that the
+// records of a large folder do not keep room for three times their tags.
 std::string Utf16ToUtf8(const std::u16string &text)
 {
     // One unit makes at most three bytes; a pair makes four from two.
-    std::string out(text.size() * 3, '\0');
-    char *end = out.data();
+    char small[768];
+    std::string large;
+    char *begin = small;
+    if (text.size() * 3 > sizeof small) {
+        large.resize(text.size() * 3);
+        begin = large.data();
+    }
+    char *end = begin;
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t unit = text[i];
         if (unit < 0x80) {
@@ -154,15 +163,20 @@ std::string Utf16ToUtf8(const std::u16string &text)
             end = encodeUtf8(end, unit);
         }
     }
-    out.resize(size_t(end - out.data()));
-    return out;
+    return std::string(begin, end);
 }
 
 std::u16string Utf8ToUtf16(const std::string &text)
 {
     // Never more units than bytes: only four bytes make two units.
-    std::u16string out(text.size(), u'\0');
-    char16_t *end = out.data();
+    char16_t small[384];
+    std::u16string large;
+    char16_t *begin = small;
+    if (text.size() > std::size(small)) {
+        large.resize(text.size());
+        begin = large.data();
+    }
+    char16_t *end = begin;
     for (size_t i = 0; i < text.size();) {
         if (static_cast<unsigned char>(text[i]) < 0x80) {
             *end++ = static_cast<char16_t>(text[i++]);
@@ -180,8 +194,7 @@ std::u16string Utf8ToUtf16(const std::string &text)
             *end++ = static_cast<char16_t>(cp);
         }
     }
-    out.resize(size_t(end - out.data()));
-    return out;
+    return std::u16string(begin, end);
 }
 
 std::string LowerCaseLocale(const std::string &text)

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <functional>
@@ -212,6 +213,84 @@ TEST_F(AudioLibraryTest, AFileWaitingIsQueuedOnceAndAnotherPriorityMovesIt)
     ASSERT_TRUE(WaitForAnnouncements(4));
     Settle();
     EXPECT_EQ(AnnouncedNames(), (std::vector<std::string>{first, z, y, x}));
+}
+
+// Many names moved between priorities, some of them several times, and a
+// second folder after the queue ran empty: each is read once, in the order
+// of a plain model of the queue (highest priority first, then the order in
+// which each came to its priority).
+TEST_F(AudioLibraryTest, AQueueOfManyNamesMovedAboutKeepsItsOrder)
+{
+    Gate gates[2];
+    library->SetReader([&](const std::string &name, TAudioInfo &out) {
+        if (name.rfind("gate", 0) == 0)
+            gates[name[4] - '0'].Wait();
+        out.FileName = name;
+    });
+    struct Waiting {
+        int32_t priority;
+        uint64_t since;
+    };
+    std::map<std::string, Waiting> model;
+    uint64_t clock = 0;
+    auto queue = [&](const std::vector<std::string> &names, int32_t priority) {
+        library->QueueListedFiles(names, priority);
+        for (const auto &name : names)
+            if (auto it = model.find(name); it == model.end() || it->second.priority != priority)
+                model[name] = {priority, clock++};
+    };
+    auto expected = [&] {
+        std::vector<std::pair<std::string, Waiting>> order(model.begin(), model.end());
+        std::sort(order.begin(), order.end(), [](const auto &a, const auto &b) {
+            return a.second.priority != b.second.priority ? a.second.priority > b.second.priority
+                                                          : a.second.since < b.second.since;
+        });
+        std::vector<std::string> names;
+        for (const auto &entry : order)
+            names.push_back(entry.first);
+        model.clear();
+        return names;
+    };
+    auto folder = [](const std::string &prefix, int count) {
+        std::vector<std::string> names;
+        for (int i = 0; i < count; ++i)
+            names.push_back(prefix + std::to_string(i) + ".mp3");
+        return names;
+    };
+
+    library->QueueListedFiles({"gate0"}, -1);
+    gates[0].AwaitReached();
+    const std::vector<std::string> names = folder("/musik/a/", 700);
+    queue(names, -1);
+    uint32_t random = 12345;
+    for (int round = 0; round < 6; ++round) {
+        std::vector<std::string> some;
+        for (const auto &name : names) {
+            random = random * 1103515245 + 12345;
+            if ((random >> 16) % 3 == 0)
+                some.push_back(name);
+        }
+        queue(some, int32_t(random >> 20) % 4 - 1);
+    }
+    std::vector<std::string> want = expected();
+    want.insert(want.begin(), "gate0");
+    gates[0].Open();
+    ASSERT_TRUE(WaitForAnnouncements(want.size()));
+    ASSERT_EQ(AnnouncedNames(), want);
+
+    // The queue has run empty; another folder, in part moved ahead.
+    announced.clear();
+    const std::vector<std::string> more = folder("/musik/b/", 300);
+    library->QueueListedFiles({"gate1"}, -1);
+    gates[1].AwaitReached();
+    queue(more, -1);
+    queue({more.begin() + 100, more.begin() + 150}, 3);
+    want = expected();
+    want.insert(want.begin(), "gate1");
+    gates[1].Open();
+    ASSERT_TRUE(WaitForAnnouncements(want.size()));
+    Settle();
+    EXPECT_EQ(AnnouncedNames(), want);
 }
 
 TEST_F(AudioLibraryTest, TagsAreReadForMp3InAnyCaseAndNotForOtherFormats)

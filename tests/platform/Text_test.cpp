@@ -9,6 +9,15 @@ TEST(Text, Utf16AndUtf8RoundTripBeyondTheBasicPlane)
     std::u16string text = u"Grüße Привет 東京 \U0001F3B5";
     EXPECT_EQ(Utf16ToUtf8(text), "Grüße Привет 東京 \xF0\x9F\x8E\xB5");
     EXPECT_EQ(Utf8ToUtf16(Utf16ToUtf8(text)), text);
+    // Texts of every length up to a long tag's, across the room kept on the stack.
+    std::u16string longText;
+    std::string longUtf8;
+    for (int i = 0; i < 60; ++i) {
+        longText += text;
+        longUtf8 += Utf16ToUtf8(text);
+        ASSERT_EQ(Utf16ToUtf8(longText), longUtf8) << i;
+        ASSERT_EQ(Utf8ToUtf16(longUtf8), longText) << i;
+    }
 }
 
 TEST(Text, UnpairedSurrogatesOutsideTheEscapesBecomeReplacementCharacters)
