@@ -8,6 +8,7 @@
 #include "mpris/MprisService.h"
 #endif
 #include "platform/Hooks.h"
+#include "platform/Threads.h"
 #include "ui/FormInfo.h"
 #include "ui/FormSplash.h"
 #include "ui/Unit1.h"
@@ -16,6 +17,7 @@
 
 int main(int argc, char *argv[])
 {
+    platform::ShareHeapsBetweenThreads();
     TApplication app(argc, argv);
     PrepareQtSession();
     // Ends after the windows, and with them the file dialog, have gone.

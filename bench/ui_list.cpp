@@ -25,6 +25,7 @@
 #include "library/AudioLibraryExt.h"
 #include "platform/Drives.h"
 #include "platform/Hooks.h"
+#include "platform/Threads.h"
 #include "playback/BassExt.h"
 #include "playback/PlayerExt.h"
 #include "tests/support/Id3Writer.h"
@@ -260,6 +261,7 @@ int main(int argc, char **argv)
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    platform::ShareHeapsBetweenThreads(); // as the program does
     QApplication app(argc, argv);
     BASS_Init(0, 44100, 0, nullptr, nullptr);
     benchmark::Initialize(&argc, argv);

@@ -3,6 +3,7 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <malloc.h>
 #include <pthread.h>
 #include <sched.h>
 #include <thread>
@@ -25,6 +26,11 @@ void SetIdlePriority(bool idle)
 void SetThreadName(const char *)
 {
     // Thread descriptions need Windows 10; the program targets older systems too.
+}
+
+void ShareHeapsBetweenThreads()
+{
+    // The process heap is shared by every thread already.
 }
 
 #else
@@ -54,6 +60,13 @@ void SetIdlePriority(bool idle)
 void SetThreadName(const char *name)
 {
     pthread_setname_np(pthread_self(), name);
+}
+
+void ShareHeapsBetweenThreads()
+{
+#if defined(__GLIBC__)
+    mallopt(M_ARENA_MAX, 2);
+#endif
 }
 
 #endif
