@@ -222,6 +222,17 @@ protected:
     }
     static QWORD Frame(HSTREAM h) { return BASS_ChannelGetPosition(h) / 4; }
 
+    // A signal of 40 s, playing and heard at the server; 0 if not.
+    HSTREAM HeardSignal()
+    {
+        const HSTREAM h = Signal(44100, 2, 0, 40 * 44100);
+        Recorder recorder;
+        if (!h || !BASS_ChannelPlay(h, FALSE) ||
+            !WaitFor([&] { return recorder.Heard([](auto f) { return f.has_value(); }); }, seconds(10)))
+            return 0;
+        return h;
+    }
+
     fixtures::TempDir dir;
 };
 
@@ -357,15 +368,9 @@ TEST_F(PulseOutputHeard, PlaybackGoesOnWhereItWasHeardWhenTheServerComesBack)
 {
     if (!std::getenv("KLANG_TEST_SERVER"))
         GTEST_SKIP() << "needs tests/engine/sound-server.sh";
-    HSTREAM h = Signal(44100, 2, 0, 40 * 44100);
-    ASSERT_NE(h, 0u);
-    {
-        Recorder recorder;
-        ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
-        ASSERT_TRUE(
-            WaitFor([&] { return recorder.Heard([](auto f) { return f.has_value(); }); }, seconds(10)));
-        std::this_thread::sleep_for(milliseconds(1500));
-    }
+    HSTREAM h = HeardSignal();
+    ASSERT_NE(h, 0u) << "plays and is heard";
+    std::this_thread::sleep_for(milliseconds(1500));
     // The server goes away for 3 s; the command returns once it is back.
     const QWORD before = Frame(h);
     ASSERT_TRUE(Server("pause"));
@@ -413,14 +418,8 @@ TEST_F(PulseOutputHeard, AServerThatStopsAnsweringHoldsNoCallForGood)
 {
     if (!std::getenv("KLANG_TEST_SERVER"))
         GTEST_SKIP() << "needs tests/engine/sound-server.sh";
-    HSTREAM h = Signal(44100, 2, 0, 40 * 44100);
-    ASSERT_NE(h, 0u);
-    {
-        Recorder recorder;
-        ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
-        ASSERT_TRUE(
-            WaitFor([&] { return recorder.Heard([](auto f) { return f.has_value(); }); }, seconds(10)));
-    }
+    HSTREAM h = HeardSignal();
+    ASSERT_NE(h, 0u) << "plays and is heard";
     ASSERT_TRUE(Server("freeze"));
     const QWORD target = 20 * 44100 * 4; // bytes of 16-bit stereo
     const auto started = steady_clock::now();
