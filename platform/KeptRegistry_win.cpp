@@ -2,6 +2,7 @@
 #include "platform/KeptRegistry.h"
 #include "platform/WideText.h"
 
+#include <algorithm>
 #include <vector>
 #include <windows.h>
 
@@ -74,17 +75,16 @@ struct KeptRegistryKey::State {
 KeptRegistryKey::KeptRegistryKey(const std::string &path) : state(std::make_unique<State>())
 {
     state->path = Utf8ToWide(path);
-    for (std::wstring p = state->path; !p.empty() && !Exists(p);) {
-        state->missing.push_back(p);
-        const size_t slash = p.rfind(L'\\');
-        p = slash == std::wstring::npos ? std::wstring() : p.substr(0, slash);
-    }
-    if (!state->missing.empty())
-        return;
     HKEY key;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, state->path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
         state->values = ReadValues(key);
         RegCloseKey(key);
+        return;
+    }
+    for (std::wstring p = state->path; !p.empty() && !Exists(p);) {
+        state->missing.push_back(p);
+        const size_t slash = p.rfind(L'\\');
+        p = slash == std::wstring::npos ? std::wstring() : p.substr(0, slash);
     }
 }
 
@@ -102,13 +102,10 @@ KeptRegistryKey::~KeptRegistryKey()
     HKEY key;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, state->path.c_str(), 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS)
         return;
-    for (const Value &now : ReadValues(key)) {
-        bool kept = false;
-        for (const Value &before : state->values)
-            kept |= before.name == now.name;
-        if (!kept)
+    for (const Value &now : ReadValues(key))
+        if (std::none_of(state->values.begin(), state->values.end(),
+                         [&](const Value &before) { return before.name == now.name; }))
             RegDeleteValueW(key, now.name.c_str());
-    }
     for (const Value &before : state->values)
         RegSetValueExW(key, before.name.c_str(), 0, before.type, before.data.data(),
                        static_cast<DWORD>(before.data.size()));
