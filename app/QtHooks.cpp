@@ -46,12 +46,7 @@ void InstallQtHooks(QObject *context, std::function<QWidget *()> topLevel)
                         QMessageBox::Ok, parent);
         box.exec();
     };
-    hooks.waitCursor = [](bool on) {
-        if (on)
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-        else
-            QApplication::restoreOverrideCursor();
-    };
+    hooks.waitCursor = ShowWaitCursor;
     hooks.applicationTitle = [](const std::string &title) {
         QCoreApplication::setApplicationName(QString::fromStdString(title));
     };
@@ -64,6 +59,14 @@ void InstallQtHooks(QObject *context, std::function<QWidget *()> topLevel)
         return window ? reinterpret_cast<void *>(window->winId()) : nullptr;
     };
     platform::InstallHooks(std::move(hooks));
+}
+
+void ShowWaitCursor(bool on)
+{
+    if (on)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
 }
 
 int RunMainLoop()

@@ -16,3 +16,7 @@ void InstallQtHooks(QObject *context, std::function<QWidget *()> topLevel);
 // Runs the application's main loop. A termination requested before (or while)
 // it runs ends it as soon as it has started.
 int RunMainLoop();
+
+// The wait cursor on (true) or off (false): the application's override
+// cursor, which Windows shows as its hourglass. Calls nest.
+void ShowWaitCursor(bool on);

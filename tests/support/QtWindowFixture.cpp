@@ -1,5 +1,6 @@
 #include "tests/support/QtWindowFixture.h"
 
+#include "app/QtHooks.h"
 #include "app/Stages.h"
 #include "bass.h"
 #include "library/AudioLibraryExt.h"
@@ -32,9 +33,13 @@ void QtWindowFixture::SetUp()
         boxes->push_back({caption, text});
     };
     WaitCursor = std::make_shared<WaitCursorCount>();
+    // The program's own wait cursor, counted.
     hooks.waitCursor = [count = WaitCursor](bool on) {
         count->Shows += on;
         count->Depth += on ? 1 : -1;
+        ShowWaitCursor(on);
+        if (on && count->WhileOn)
+            count->WhileOn();
     };
     hooks.applicationTitle = [](const std::string &) {};
     hooks.terminate = [] {};

@@ -32,6 +32,8 @@ protected:
     // How often the wait cursor was switched on, and how many are on now.
     int WaitCursorShows() const { return WaitCursor->Shows; }
     int WaitCursorDepth() const { return WaitCursor->Depth; }
+    // Called each time the wait cursor has just been switched on.
+    void WhileWaitCursor(std::function<void()> f) { WaitCursor->WhileOn = std::move(f); }
 
     TForm1 *Form = nullptr;
 
@@ -41,6 +43,7 @@ private:
     struct WaitCursorCount {
         int Shows = 0;
         int Depth = 0;
+        std::function<void()> WhileOn;
     };
     std::shared_ptr<WaitCursorCount> WaitCursor;
 };

@@ -8,10 +8,13 @@
 #include "ui/Unit1.h"
 #include "ui/VirtualTree.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
+#include <vector>
+#include <windows.h>
 
 namespace {
 
@@ -61,6 +64,31 @@ TEST_F(WindowsTree, DrivesShowTheirNameAndLetterAndAFloppyIsNotRead)
     EXPECT_EQ(folder->Kind, nkFolder);
     EXPECT_EQ(folder->Caption, "Lieder für Anna");
     EXPECT_EQ(folder->Path, "A:\\Lieder für Anna\\");
+}
+
+// Expanding a drive reads its folders' sub-folders under Windows' own
+// hourglass, and the cursor before it comes back.
+TEST_F(WindowsTree, FoldersAreReadUnderTheSystemHourglass)
+{
+    TVirtualTree *tree = Form->TreeView;
+    TVirtualNode *drive = tree->FirstChild(tree->NextSibling(tree->FirstChild(nullptr)));
+    while (drive && tree->GetNodeData<TTreeNodeData>(drive)->Caption != "Lokaler Datenträger (C:)")
+        drive = tree->NextSibling(drive);
+    ASSERT_NE(drive, nullptr);
+    ASSERT_FALSE(tree->IsExpanded(drive));
+    ASSERT_GT(tree->ChildCount(drive), 0);
+
+    const HCURSOR hourglass = LoadCursorW(nullptr, IDC_WAIT);
+    // The arrow, as over the window before the click.
+    const HCURSOR before = LoadCursorW(nullptr, IDC_ARROW);
+    SetCursor(before);
+    std::vector<HCURSOR> shown;
+    WhileWaitCursor([&] { shown.push_back(GetCursor()); });
+    tree->Expand(drive);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), hourglass), std::ptrdiff_t(shown.size()));
+    EXPECT_EQ(WaitCursorDepth(), 0);
+    EXPECT_EQ(GetCursor(), before);
 }
 
 } // namespace
