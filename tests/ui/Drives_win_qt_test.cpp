@@ -18,7 +18,18 @@
 
 namespace {
 
-using WindowsTree = QtWindowFixture;
+class WindowsTree : public QtWindowFixture {
+protected:
+    // The drive under "Arbeitsplatz" captioned caption, or null.
+    TVirtualNode *Drive(const std::string &caption) const
+    {
+        TVirtualTree *tree = Form->TreeView;
+        TVirtualNode *n = tree->FirstChild(tree->NextSibling(tree->FirstChild(nullptr)));
+        while (n && tree->GetNodeData<TTreeNodeData>(n)->Caption != caption)
+            n = tree->NextSibling(n);
+        return n;
+    }
+};
 
 TEST_F(WindowsTree, DrivesShowTheirNameAndLetterAndAFloppyIsNotRead)
 {
@@ -50,9 +61,7 @@ TEST_F(WindowsTree, DrivesShowTheirNameAndLetterAndAFloppyIsNotRead)
     }
     // The floppy's one child is the placeholder, not a listing of its folder.
     ASSERT_EQ(children["3½-Diskette (A:)"], 1);
-    TVirtualNode *floppy = tree->FirstChild(computer);
-    while (tree->GetNodeData<TTreeNodeData>(floppy)->Caption != "3½-Diskette (A:)")
-        floppy = tree->NextSibling(floppy);
+    TVirtualNode *floppy = Drive("3½-Diskette (A:)");
     EXPECT_EQ(tree->GetNodeData<TTreeNodeData>(tree->FirstChild(floppy))->Kind, nkPlaceholder);
 
     // Expanded, the drive is read: its folders replace the placeholder, with
@@ -71,9 +80,7 @@ TEST_F(WindowsTree, DrivesShowTheirNameAndLetterAndAFloppyIsNotRead)
 TEST_F(WindowsTree, FoldersAreReadUnderTheSystemHourglass)
 {
     TVirtualTree *tree = Form->TreeView;
-    TVirtualNode *drive = tree->FirstChild(tree->NextSibling(tree->FirstChild(nullptr)));
-    while (drive && tree->GetNodeData<TTreeNodeData>(drive)->Caption != "Lokaler Datenträger (C:)")
-        drive = tree->NextSibling(drive);
+    TVirtualNode *drive = Drive("Lokaler Datenträger (C:)");
     ASSERT_NE(drive, nullptr);
     ASSERT_FALSE(tree->IsExpanded(drive));
     ASSERT_GT(tree->ChildCount(drive), 0);
