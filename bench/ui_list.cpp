@@ -147,7 +147,10 @@ void BM_SelectFolder(benchmark::State &state)
         form->InitContent();
         form->resize(1000, 700);
         form->show();
-        QTest::qWaitForWindowExposed(form);
+        if (!QTest::qWaitForWindowExposed(form)) {
+            state.SkipWithError("the window was not shown");
+            break;
+        }
 
         int infos = 0;
         qint64 applying = 0;
