@@ -6,7 +6,8 @@
 # starts from there (main window, Alt+F4, status 0); the silent uninstaller
 # removes the program folder and the uninstall key.
 #   windows_installer_test.sh WINE SETUP_EXE PREFIX_DIR win32|win64
-# Exits 77 (skipped) without Xvfb or xdotool.
+# Exits 77 (skipped) without Xvfb or xdotool, without the installer, or where
+# the kernel runs no 32-bit programs.
 set -euo pipefail
 wine=$1
 setup=$2
@@ -16,6 +17,16 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 for tool in Xvfb xdotool xwininfo; do
     command -v "$tool" >/dev/null || { echo "windows_installer_test: no $tool, skipped"; exit 77; }
 done
+# The installer is made where the program was built (test
+# windows_installer_package, skipped in the 32-bit test machine, which has
+# no NSIS).
+[ -e "$setup" ] || { echo "windows_installer_test: no installer $setup here; skipped"; exit 77; }
+# The installer is a 32-bit program for either architecture; a kernel that
+# runs no 32-bit programs cannot start it.
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo "windows_installer_test: this kernel runs no 32-bit programs, and the installer is one; skipped"
+    exit 77
+fi
 # Without Wine's debugger a crash ends the program instead of waiting.
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 work=$(mktemp -d)
